@@ -1,0 +1,54 @@
+# Common settings for the project's own targets.
+
+if(QLR_WINDOWS)
+  # Static runtime: the executables and the engine library need no mingw DLL beside them.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # Under Wine, every test binary runs in the build folder's own 32-bit prefix.
+  set(QLR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${PROJECT_SOURCE_DIR}/tools/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+endif()
+
+if(QLR_SANITIZE AND NOT QLR_WINDOWS)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Warnings as errors for the project's own code (not for third-party code built alongside).
+function(qlr_target_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-unused-parameter)
+endfunction()
+
+# qlr_add_library(name [STATIC|SHARED] SOURCES ... [LIBS ...])
+function(qlr_add_library name)
+  cmake_parse_arguments(A "SHARED" "" "SOURCES;LIBS" ${ARGN})
+  if(A_SHARED)
+    add_library(${name} SHARED ${A_SOURCES})
+  else()
+    add_library(${name} STATIC ${A_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_LIBS})
+  qlr_target_warnings(${name})
+endfunction()
+
+# qlr_add_test(name SOURCES ... [LIBS ...] [GUI])
+# Host: each GoogleTest case becomes a ctest test. Windows: one ctest test per binary, run under
+# Wine (starting Wine per case would cost a second each). GUI tests need a display; the test
+# script provides an Xvfb one when none is set.
+function(qlr_add_test name)
+  cmake_parse_arguments(A "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  qlr_target_warnings(${name})
+  if(QLR_WINDOWS)
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS windows)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS host
+                         ENVIRONMENT "QLR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  endif()
+endfunction()

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Files and folders. Paths are Windows paths ("C:\Quenlar\zozazera.exe") in the system code page.
+enum class DriveType : uint32_t { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+struct VolumeInfo {
+  std::string label;
+  uint32_t serial = 0;
+  std::string file_system;  // "NTFS", "FAT32", ...
+};
+
+// MS-DOS style attributes as Windows keeps them.
+enum FileAttribute : uint32_t {
+  kAttrReadOnly = 0x01, kAttrHidden = 0x02, kAttrSystem = 0x04, kAttrDirectory = 0x10, kAttrArchive = 0x20,
+  kAttrNormal = 0x80,
+};
+
+// 100-nanosecond intervals since 1601-01-01 UTC, as FILETIME.
+using FileTime = uint64_t;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool FileExists(const std::string& path) = 0;       // a file, not a folder
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool CreateDir(const std::string& path) = 0;        // one level; false when it fails or exists
+  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool MoveFileReplace(const std::string& from, const std::string& to) = 0;
+  // Creates or replaces the file with `data`. False on any failure (nothing half-written is kept).
+  virtual bool WriteFile(const std::string& path, const void* data, size_t size) = 0;
+  virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  // The temporary folder with its trailing "\" (GetTempPath).
+  virtual std::string TempPath() = 0;
+  // A new, empty, uniquely named file in `folder` ("<folder>\<prefix>XXXX.tmp"), as GetTempFileName.
+  // Empty text when it cannot be made.
+  virtual std::string MakeTempFile(const std::string& folder, const std::string& prefix) = 0;
+  // The Windows and system folders, whole; platform::Error when the system gives none.
+  virtual std::string WindowsDirectory() = 0;
+  virtual std::string SystemDirectory() = 0;
+  virtual DriveType GetDriveType(const std::string& root) = 0;   // root as "C:\"
+  virtual std::optional<VolumeInfo> GetVolumeInformation(const std::string& root) = 0;
+  virtual std::optional<uint32_t> GetAttributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual bool GetFileTime(const std::string& path, FileTime& modified) = 0;
+  virtual bool SetFileTime(const std::string& path, FileTime modified) = 0;
+  virtual std::string CurrentDirectory() = 0;
+  // The folder of the running program, with no trailing "\".
+  virtual std::string ProgramDirectory() = 0;
+};
+
+}  // namespace platform
