@@ -51,6 +51,8 @@ class FileSystem {
   virtual bool GetFileTime(const std::string& path, FileTime& modified) = 0;
   virtual bool SetFileTime(const std::string& path, FileTime modified) = 0;
   virtual std::string CurrentDirectory() = 0;
+  // Makes `path` the process's current folder. False when it cannot.
+  virtual bool ChangeDirectory(const std::string& path) { return false; }
   // The folder of the running program, with no trailing "\".
   virtual std::string ProgramDirectory() = 0;
 };

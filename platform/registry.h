@@ -52,4 +52,17 @@ class Registry {
   std::string current_path_;
 };
 
+// Closes the accessor's open key when the scope ends, however it ends: an exception between an
+// open and its close must not leave a key open for the next relative open to nest under.
+class KeyGuard {
+ public:
+  explicit KeyGuard(Registry& registry) : registry_(registry) {}
+  ~KeyGuard() { registry_.CloseKey(); }
+  KeyGuard(const KeyGuard&) = delete;
+  KeyGuard& operator=(const KeyGuard&) = delete;
+
+ private:
+  Registry& registry_;
+};
+
 }  // namespace platform

@@ -1,0 +1,71 @@
+#pragma once
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/files.h"
+
+namespace platform::sim {
+
+// Files and folders of the simulated machine: real files in the sandbox, reached through the
+// drive map with Windows' case-insensitive names. Folders a test names are Windows paths.
+class SimFiles : public FileSystem {
+ public:
+  SimFiles();
+
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDir(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MoveFileReplace(const std::string& from, const std::string& to) override;
+  bool WriteFile(const std::string& path, const void* data, size_t size) override;
+  std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
+  std::optional<uint64_t> FileSize(const std::string& path) override;
+  std::string TempPath() override;
+  std::string MakeTempFile(const std::string& folder, const std::string& prefix) override;
+  std::string WindowsDirectory() override;
+  std::string SystemDirectory() override;
+  DriveType GetDriveType(const std::string& root) override;
+  std::optional<VolumeInfo> GetVolumeInformation(const std::string& root) override;
+  std::optional<uint32_t> GetAttributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  bool GetFileTime(const std::string& path, FileTime& modified) override;
+  bool SetFileTime(const std::string& path, FileTime modified) override;
+  std::string CurrentDirectory() override;
+  bool ChangeDirectory(const std::string& path) override;
+  std::string ProgramDirectory() override;
+
+  // --- For tests.
+  // Writes (WriteFile, CreateDir, the target of MoveFileReplace) to a path for which `when` says
+  // so fail as on a full or protected disk; nullptr lets them through again.
+  void FailWrites(std::function<bool(const std::string& windows_path)> when);
+  // Folders of the machine. An empty Windows or system folder makes its query raise.
+  void SetWindowsDirectory(const std::string& path) { windows_ = path; }
+  void SetSystemDirectory(const std::string& path) { system_ = path; }
+  void SetTempPath(const std::string& path) { temp_ = path; }
+  void SetProgramDirectory(const std::string& path) { program_ = path; }
+  // Drives: by default C: is fixed and another letter is fixed when its folder exists in the
+  // sandbox; a test can say otherwise (e.g. a CD-ROM or a network drive).
+  void SetDrive(char letter, DriveType type, VolumeInfo volume = {});
+
+ private:
+  bool WriteRefused(const std::string& path) const { return fail_writes_ && fail_writes_(path); }
+  bool ReadOnly(const std::string& host) const;
+
+  std::string windows_ = "C:\\Windows";
+  std::string system_ = "C:\\Windows\\system32";
+  std::string temp_ = "C:\\Windows\\Temp\\";
+  std::string program_ = "C:\\Setup";
+  std::string current_ = "C:\\Setup";
+  struct Drive {
+    DriveType type;
+    VolumeInfo volume;
+  };
+  std::map<char, Drive> drives_;
+  // Attributes Linux cannot keep (read-only, hidden, system, archive), by host path.
+  std::map<std::string, uint32_t> attributes_;
+  uint32_t temp_counter_ = 0;
+  std::function<bool(const std::string&)> fail_writes_;
+};
+
+}  // namespace platform::sim

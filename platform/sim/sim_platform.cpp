@@ -1,0 +1,55 @@
+#include "platform/sim/sim_platform.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/error.h"
+#include "platform/sim/host_path.h"
+
+namespace platform {
+
+// The host has no real Windows: a test installs a SimPlatform.
+Platform* DefaultPlatform() { return nullptr; }
+
+namespace sim {
+
+std::string SimPlatform::MakeSandbox() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qlr-sim-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw Error("Cannot make a sandbox under " + pattern);
+  return pattern;
+}
+
+SimPlatform::SimPlatform()
+    : root_(MakeSandbox()),
+      resources_(root_ + "/resources"),
+      libraries_(files_),
+      platform_{registry_, files_, resources_, libraries_, boxes_, codepages_, clock_, shell_, processes_} {
+  if (const char* env = std::getenv("QLR_SIM_ROOT")) {
+    had_root_env_ = true;
+    previous_root_env_ = env;
+  }
+  setenv("QLR_SIM_ROOT", root_.c_str(), 1);
+  namespace fs = std::filesystem;
+  for (const char* folder : {"c/Windows/system32", "c/Windows/Temp", "c/Setup", "resources"})
+    fs::create_directories(fs::path(root_) / folder);
+  previous_ = SetCurrent(&platform_);
+}
+
+SimPlatform::~SimPlatform() {
+  SetCurrent(previous_);
+  if (had_root_env_) {
+    setenv("QLR_SIM_ROOT", previous_root_env_.c_str(), 1);
+  } else {
+    unsetenv("QLR_SIM_ROOT");
+  }
+  if (!std::getenv("QLR_SIM_KEEP")) {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+}
+
+std::string SimPlatform::Host(const std::string& windows_path) const { return HostPath(windows_path); }
+
+}  // namespace sim
+}  // namespace platform
