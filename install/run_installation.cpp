@@ -1,0 +1,91 @@
+#include <cstdint>
+#include <string>
+
+#include "app/setup_form.h"
+#include "install/key_scope.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/message_boxes.h"
+#include "platform/platform.h"
+#include "platform/shell.h"
+
+namespace {
+
+using install::KeyScope;
+
+constexpr char kServerType[] = "Firebird";
+constexpr char kServerProcess[] = "fbserver.exe";
+constexpr int kServerProbes = 15;
+constexpr uint32_t kProbeIntervalMs = 1000;
+constexpr char kServerNotSeen[] =
+    "Không cài đặt được FireBird Server!\r\nCần có quyền quản trị đối với tài khoản người sử dụng Windows";
+
+// A folder that exists already, or whose parent is missing, is no reason to stop.
+void CreateApplicationFolder(const std::string& folder) { platform::Current().files.CreateDir(folder); }
+
+void RecordSettings(TFCaiDat& form, const std::string& folder) {
+  if (KeyScope key(*form.FMachineRegistry, form.FSettingsKey, KeyScope::kCreate); key)
+    form.FMachineRegistry->WriteString("AppPath", folder);
+  if (KeyScope key(*form.FUserRegistry, form.FSettingsKey, KeyScope::kCreate); key)
+    form.FUserRegistry->WriteString("hecsdl", kServerType);
+}
+
+// ".fdb" files open in the application. The folder is taken as typed, so one ending in "\" gives a
+// doubled separator, which Windows accepts.
+void RegisterDatabaseFileType(const std::string& folder) {
+  const std::string program = "\"" + folder + "\\zozazera.exe\"";
+  const struct {
+    const char* key;
+    std::string value;
+  } entries[] = {
+      {".fdb", "zozazera_db"},
+      {"zozazera_db\\shell\\open\\command", program + " \"%1\""},
+      {"zozazera_db\\DefaultIcon", program + ",0"},
+  };
+  platform::Registry classes(platform::RootKey::ClassesRoot);
+  for (const auto& entry : entries) {
+    if (KeyScope key(classes, entry.key, KeyScope::kCreate); key) classes.WriteString("", entry.value);
+  }
+}
+
+// The server's tools run scripts through the command prompt, which a policy may forbid.
+void AllowCommandPrompt() {
+  platform::Registry user(platform::RootKey::CurrentUser);
+  if (KeyScope key(user, "Software\\Policies\\Microsoft\\Windows\\System", KeyScope::kCreate); key)
+    user.WriteInteger("DisableCMD", 0);
+}
+
+// Started by its full path in the application folder: a bare name would let the elevated setup
+// run whatever "REGSVR32.exe" the search finds first. Not waited for; its result is not used.
+void RegisterKeyHelpControl(const std::string& folder) {
+  platform::Current().shell.Execute("", folder + "\\REGSVR32.exe", "KeyHelp.ocx", folder, platform::kSwHide);
+}
+
+bool WaitForServerProcess(TFCaiDat& form) {
+  for (int probe = 0; probe < kServerProbes; ++probe) {
+    if (form.IsProcessRunning(kServerProcess)) return true;
+    platform::Current().clock.Sleep(kProbeIntervalMs);
+  }
+  platform::Current().boxes.Show(form.Handle(), kServerNotSeen, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
+  return false;
+}
+
+}  // namespace
+
+bool TFCaiDat::RunInstallation() {
+  const std::string folder = Ansi(Edit_AppPath.Text());
+  ProgressBar1.SetVisible(true);
+  FOldServerNotRemoved = false;
+
+  CreateApplicationFolder(folder);
+  MigrateSettings();
+  RecordSettings(*this, folder);
+  RegisterDatabaseFileType(folder);
+  AllowCommandPrompt();
+  RegisterKeyHelpControl(folder);
+
+  if (FOldServerNotRemoved) return false;
+  // Only the server machine installs and starts a server; a workstation has none to wait for.
+  if (!rdo_MayChu.Checked()) return true;
+  return WaitForServerProcess(*this);
+}

@@ -1,0 +1,365 @@
+#include "tools/e2e/scenarios.h"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+
+#include "tools/e2e/machine_state.h"
+#include "tools/e2e/screenshots.h"
+#include "tools/e2e/setup_window.h"
+
+namespace e2e {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kSettingsKey = L"Software\\QuenlarVN\\ERP\\Accounting";
+const std::wstring kEarlierKey = L"SoftWare\\Quenlar Corp\\ERP\\Accounting";
+const std::wstring kNetworkKey = L"System\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::wstring kPolicyKey = L"Software\\Policies\\Microsoft\\Windows\\System";
+const std::wstring kFolder = L"C:\\Quenlar";
+
+// The install run waits up to 15 seconds for the server; a run gets time enough for that twice.
+constexpr auto kRunTimeout = 60s;
+
+const std::wstring kInstallSummary =
+    L"Chuẩn bị cài đặt chưng trình Quenlar Accounting !\r\n\r\nBấm nút 'Cài đặt' để cài đặt hoặc bấm nút "
+    L"'Trở lại' để thay đổi các tùy chọn.\r\n\r\nChú ý: Đóng tất cả các ứng dụng đang truy cập FireBird, bao "
+    L"gồm cả máy trạm nếu có.";
+const std::wstring kUninstallSummary =
+    L"Chuẩn bị tháo dỡ chương trình Quenlar Accounting.\r\n\r\nBấm nút 'Tháo dỡ' để thi hành hoặc bấm nút trở "
+    L"lại để thay đổi các tùy chọn.";
+const std::wstring kGuidance =
+    L"- Hướng dẫn:\r\n1. Đóng tất cả các ứng dụng đang truy cập Interbase/Firebird\r\n2. Tháo dỡ FireBird đã cài "
+    L"đặt\r\n3. Thử cài đặt lại !\r\n\r\nChú ý: Tài khoản người sử dụng Windows phải là tài khoản người quản trị";
+const std::wstring kServerNotSeen =
+    L"Không cài đặt được FireBird Server!\r\nCần có quyền quản trị đối với tài khoản người sử dụng Windows";
+
+std::string Narrow(std::string_view text) { return std::string(text); }
+
+class Walk {
+ public:
+  Walk(SetupWindow& window, Report& report, std::string prefix)
+      : w_(window), r_(report), prefix_(std::move(prefix)) {}
+
+  void Shot(int page, std::string_view variant = "") {
+    std::string name = prefix_ + "-page" + std::to_string(page) + std::string(variant);
+    r_.Check(TakeScreenshot(name), "screenshot " + name);
+  }
+
+  // Presses a button and expects the page it leads to.
+  void Press(std::string_view button, int page, std::chrono::milliseconds timeout = 10s) {
+    bool clicked = w_.Click(button);
+    r_.Check(clicked, "click " + Narrow(button));
+    if (!clicked) return;
+    r_.Check(w_.WaitForPage(page, timeout), Narrow(button) + " leads to page " + std::to_string(page) +
+                                                " (shown: " + std::to_string(w_.Page()) + ")");
+  }
+
+  void Caption(std::string_view control, const std::wstring& text) {
+    r_.Equal(w_.Text(control), text, "text of " + Narrow(control));
+  }
+
+  void Enabled(std::string_view control, bool enabled) {
+    r_.Check(w_.Find(control) != nullptr && w_.Enabled(control) == enabled,
+             Narrow(control) + (enabled ? " enabled" : " disabled"));
+  }
+
+  void Checked(std::string_view control, bool checked) {
+    r_.Check(w_.Find(control) != nullptr && w_.Checked(control) == checked,
+             Narrow(control) + (checked ? " checked" : " unchecked"));
+  }
+
+  void Visible(std::string_view control, bool visible) {
+    r_.Check(w_.Find(control) != nullptr && w_.Visible(control) == visible,
+             Narrow(control) + (visible ? " shown" : " hidden"));
+  }
+
+  // The three buttons of the bar: enabled states and the caption of Next.
+  void Buttons(bool back, bool next, bool cancel, const std::wstring& next_caption) {
+    Enabled("btn_TroLai", back);
+    Enabled("btn_TiepTuc", next);
+    Enabled("btn_Dong", cancel);
+    Caption("btn_TiepTuc", next_caption);
+  }
+
+  void NoBoxes(std::string_view when) {
+    auto boxes = w_.TakeBoxes();
+    for (const BoxSeen& box : boxes) r_.Note("box \"" + Utf8(box.caption) + "\": " + Utf8(box.text));
+    r_.Check(boxes.empty(), "no message box " + Narrow(when));
+  }
+
+  void ServerBox() {
+    auto boxes = w_.TakeBoxes();
+    r_.Check(boxes.size() == 1, "one message box after the unseen server");
+    if (boxes.empty()) return;
+    r_.Equal(boxes[0].caption, L"Quenlar", "caption of the box");
+    r_.Equal(boxes[0].text, kServerNotSeen, "text of the box");
+  }
+
+  void Result(bool success) {
+    Caption("lbl_ThongBaoKetQua", success ? L"Cài đặt thành công !" : L"Gặp một số lỗi cản trở việc cài đặt !");
+    Visible("lbl_GoiY", !success);
+    if (!success) Caption("lbl_GoiY", kGuidance);
+    Buttons(!success, success, !success, L"Kết thúc");
+  }
+
+  // Finish on the result page ends the program with 0.
+  void Finish() {
+    bool clicked = w_.Click("btn_TiepTuc");
+    r_.Check(clicked, "click Kết thúc");
+    auto code = w_.WaitForExit(10s);
+    r_.Check(code.has_value() && *code == 0, "the setup ended with 0");
+  }
+
+ private:
+  SetupWindow& w_;
+  Report& r_;
+  std::string prefix_;
+};
+
+void CheckString(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& expected,
+                 std::string_view what) {
+  r.Equal(ReadString(root, key, name).value_or(L"<absent>"), expected, what);
+}
+
+void CheckDword(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, DWORD expected,
+                std::string_view what) {
+  auto value = ReadDword(root, key, name);
+  r.Check(value && *value == expected, Narrow(what) + " = " + std::to_string(expected));
+}
+
+// What every install run writes, read back through the real registry.
+void CheckRunSettings(Report& r) {
+  r.Check(FolderExists(kFolder), "the folder C:\\Quenlar exists");
+  CheckString(r, HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", kFolder, "HKLM AppPath");
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"hecsdl", L"Firebird", "HKCU hecsdl");
+  CheckString(r, HKEY_CLASSES_ROOT, L".fdb", L"", L"zozazera_db", "HKCR .fdb");
+  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\shell\\open\\command", L"",
+              L"\"C:\\Quenlar\\zozazera.exe\" \"%1\"", "HKCR open command");
+  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\DefaultIcon", L"", L"\"C:\\Quenlar\\zozazera.exe\",0",
+              "HKCR default icon");
+  CheckDword(r, HKEY_CURRENT_USER, kPolicyKey, L"DisableCMD", 0, "HKCU DisableCMD");
+  CheckDword(r, HKEY_LOCAL_MACHINE, kNetworkKey, L"DisableDHCPMediaSense", 1, "HKLM DisableDHCPMediaSense");
+}
+
+// Page 0 of a machine where the setup never ran, then 1, 3, 4 and 5 with their texts and states.
+void WalkNewInstallation(Walk& walk, SetupWindow& w, Report& r) {
+  r.Equal(w.Title(), L"Setup Quenlar Accounting 2886", "title");
+  r.Check(KeyExists(HKEY_CURRENT_USER, kSettingsKey), "the settings key exists under the current user");
+  walk.Caption("lbl_QuanLyUngDung", L"Quản lý ứng dụng");
+  walk.Caption("lbl_ChonLuaCacMuc", L"Chọn lựa các mục thích hợp để thi hành");
+  walk.Caption("btn_TroLai", L"<< Trở lại");
+  walk.Caption("btn_Dong", L"Hủy bỏ");
+  walk.Caption("rdo_CaiMoi", L"Cài đặt mới");
+  walk.Caption("rdo_NangCap", L"Nâng cấp hoặc sửa chữa");
+  walk.Caption("rdo_ThaoDo", L"Tháo dỡ");
+  walk.Caption("lbl_CaiMoi", L"Cài đặt các tệp của ứng dụng vào hệ thống và định cấu hình ứng dụng.");
+  walk.Caption("lbl_NangCap",
+               L"Nâng cấp ứng dụng lên phiên bản mới hoặc cài đặt lại các tệp bị mất, bị hư hỏng, không đúng phiên bản.");
+  walk.Caption("lbl_ThaoDo", L"Xóa bỏ toàn bộ các tệp của ứng dụng và các thông tin đã đăng ký trên hệ thống.");
+  walk.Checked("rdo_CaiMoi", true);
+  walk.Enabled("rdo_CaiMoi", true);
+  walk.Enabled("rdo_NangCap", false);
+  walk.Enabled("rdo_ThaoDo", false);
+  walk.Buttons(false, true, true, L"Tiếp tục >>");
+  walk.Shot(0);
+
+  walk.Press("btn_TiepTuc", 1);
+  walk.Caption("rdo_MayChu", L"Máy chủ");
+  walk.Caption("rdo_MayTram", L"Máy trạm");
+  walk.Caption("lbl_MayChu",
+               L"Tệp cơ sở dữ liệu sẽ được lưu trữ và xử lý tại máy tính này.\r\nCác máy khác trong mạng có cài đặt "
+               L"Quenlar Accounting có thể\r\ntruy suất dữ liệu của ứng dụng từ máy tính này.");
+  walk.Caption("lbl_MayTram",
+               L"Chọn mục này để cài đặt chương trình Quenlar Accounting\r\ntruy cập dữ liệu từ máy chủ trong mạng.");
+  walk.Checked("rdo_MayChu", true);
+  walk.Checked("rdo_MayTram", false);
+  walk.Buttons(true, true, true, L"Tiếp tục >>");
+  walk.Shot(1);
+
+  walk.Press("btn_TiepTuc", 3);
+  walk.Caption("lbl_LuaChonThuMuc",
+               L"Quenlar Accounting sẽ đưcợ cài đặt vào thư mục dưới đây.\r\nĐể cài đặt vào thư mục khác, hãy nhập "
+               L"vào thư mục do bạn tùy chọn.\r\n(Bao gồm đường dẫn đầy đủ)");
+  walk.Caption("Label3", L"Thư mục ứng dụng");
+  walk.Caption("Edit_AppPath", kFolder);
+  walk.Buttons(true, true, true, L"Tiếp tục >>");
+  walk.Shot(3);
+
+  walk.Press("btn_TiepTuc", 4);
+  walk.Caption("chk_TaoCSDL", L"Tạo cơ sở dữ liệu");
+  walk.Caption("lbl_ChonQD", L"Chế độ kế toán doanh nghiệp áp dụng");
+  walk.Caption("rdo_QD15", L"Thông tư 200/2014/TT-BTC");
+  walk.Caption("rdo_QD48", L"Thông tư 133/2016/TT-BTC");
+  walk.Caption("Label4", L"Tệp cơ sở dữ liệu");
+  walk.Caption("Edit_CSDL", L"C:\\Quenlar\\qlkt");
+  walk.Checked("chk_TaoCSDL", true);
+  walk.Checked("rdo_QD15", false);
+  walk.Checked("rdo_QD48", true);
+  for (auto control : {"lbl_ChonQD", "rdo_QD15", "rdo_QD48", "Label4", "Edit_CSDL", "BitBtn_openCSDL"})
+    walk.Enabled(control, true);
+  walk.Buttons(true, true, true, L"Tiếp tục >>");
+  walk.Shot(4);
+
+  walk.Press("btn_TiepTuc", 5);
+  walk.Caption("lbl_ThucHien", kInstallSummary);
+  walk.Visible("ProgressBar1", false);
+  walk.Buttons(true, true, true, L"Cài đặt");
+  walk.Shot(5);
+}
+
+// New installation on the server machine. The first run finds no server process and fails after
+// its wait; Back and a second run with a server process (named in other letters) succeed.
+void NewInstallation(const std::wstring& program, Report& r) {
+  SetupWindow w(program);
+  Walk walk(w, r, "new");
+  WalkNewInstallation(walk, w, r);
+
+  // And back again, every page in reverse, then forward to the summary once more.
+  walk.Press("btn_TroLai", 4);
+  walk.Press("btn_TroLai", 3);
+  walk.Press("btn_TroLai", 1);
+  walk.Press("btn_TroLai", 0);
+  walk.Enabled("btn_TroLai", false);
+  walk.Press("btn_TiepTuc", 1);
+  walk.Press("btn_TiepTuc", 3);
+  walk.Press("btn_TiepTuc", 4);
+  walk.Press("btn_TiepTuc", 5);
+  walk.NoBoxes("while walking the pages");
+
+  walk.Press("btn_TiepTuc", 6, kRunTimeout);
+  walk.ServerBox();
+  walk.Result(false);
+  walk.Shot(6, "-failed");
+  CheckRunSettings(r);
+
+  walk.Press("btn_TroLai", 5);
+  walk.Caption("lbl_ThucHien", kInstallSummary);
+  walk.Visible("ProgressBar1", false);
+  walk.Buttons(true, true, true, L"Cài đặt");
+  {
+    StandInProcess server(L"FbServer.EXE");
+    walk.Press("btn_TiepTuc", 6, kRunTimeout);
+    walk.NoBoxes("when the server process runs");
+  }
+  walk.Result(true);
+  walk.Shot(6);
+  walk.Finish();
+}
+
+// A workstation starts no server, so its run does not wait for one.
+void Workstation(const std::wstring& program, Report& r) {
+  SetupWindow w(program);
+  Walk walk(w, r, "workstation");
+  walk.Press("btn_TiepTuc", 1);
+  r.Check(w.Click("rdo_MayTram"), "click rdo_MayTram");
+  r.Check(w.WaitFor([&] { return w.Checked("rdo_MayTram"); }, 5s), "rdo_MayTram checked");
+  walk.Checked("rdo_MayChu", false);
+  walk.Press("btn_TiepTuc", 3);
+  walk.Press("btn_TiepTuc", 4);
+  // No database on this machine: the box is cleared and the database controls go grey.
+  r.Check(w.Click("chk_TaoCSDL"), "click chk_TaoCSDL");
+  r.Check(w.WaitFor([&] { return !w.Checked("chk_TaoCSDL"); }, 5s), "chk_TaoCSDL unchecked");
+  for (auto control : {"lbl_ChonQD", "rdo_QD15", "rdo_QD48", "Label4", "Edit_CSDL", "BitBtn_openCSDL"})
+    walk.Enabled(control, false);
+  walk.Press("btn_TiepTuc", 5);
+  walk.Press("btn_TiepTuc", 6, kRunTimeout);
+  walk.NoBoxes("on a workstation without a server process");
+  walk.Result(true);
+  CheckRunSettings(r);
+  walk.Finish();
+}
+
+// An earlier version left its settings under the local machine and its program in the folder:
+// the setup offers the upgrade, skips the database page, and the run carries the settings over.
+void Upgrade(const std::wstring& program, Report& r) {
+  WriteString(HKEY_LOCAL_MACHINE, kEarlierKey, L"AppPath", kFolder);
+  WriteString(HKEY_LOCAL_MACHINE, kEarlierKey, L"TenCongTy", L"Công ty Ánh");
+  WriteDword(HKEY_LOCAL_MACHINE, kEarlierKey, L"SoLanMo", 7);
+  WriteBytes(HKEY_LOCAL_MACHINE, kEarlierKey, L"KhoaCu", {1, 2, 3});
+  WriteString(HKEY_LOCAL_MACHINE, kEarlierKey + L"\\TuyChon", L"KhoGiay", L"A4");
+  WriteString(HKEY_LOCAL_MACHINE, L"SoftWare\\Quenlar Corp\\ERP\\InMaVach", L"MayIn", L"Zebra");
+  MakeFile(kFolder + L"\\zozazera.exe");
+
+  SetupWindow w(program);
+  Walk walk(w, r, "upgrade");
+  walk.Checked("rdo_NangCap", true);
+  walk.Checked("rdo_CaiMoi", false);
+  for (auto mode : {"rdo_CaiMoi", "rdo_NangCap", "rdo_ThaoDo"}) walk.Enabled(mode, true);
+  walk.Shot(0);
+  walk.Press("btn_TiepTuc", 1);
+  walk.Press("btn_TiepTuc", 3);
+  walk.Caption("Edit_AppPath", kFolder);
+  walk.Press("btn_TiepTuc", 5);
+  walk.Caption("lbl_ThucHien", kInstallSummary);
+  walk.Press("btn_TroLai", 3);
+  walk.Press("btn_TiepTuc", 5);
+  {
+    StandInProcess server(L"fbserver.exe");
+    walk.Press("btn_TiepTuc", 6, kRunTimeout);
+    walk.NoBoxes("during the upgrade");
+  }
+  walk.Result(true);
+  CheckRunSettings(r);
+
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"TenCongTy", L"Công ty Ánh", "carried string");
+  CheckDword(r, HKEY_CURRENT_USER, kSettingsKey, L"SoLanMo", 7, "carried integer");
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"AppPath", kFolder, "carried AppPath");
+  auto names = ValueNames(HKEY_CURRENT_USER, kSettingsKey);
+  r.Check(std::find(names.begin(), names.end(), L"KhoaCu") == names.end(), "the value of bytes is not carried");
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey + L"\\TuyChon", L"KhoGiay", L"A4", "carried TuyChon value");
+  r.Check(KeyExists(HKEY_CURRENT_USER, kSettingsKey + L"\\TuyChon\\BCMacDinh"), "TuyChon\\BCMacDinh made");
+  r.Check(ValueNames(HKEY_CURRENT_USER, kSettingsKey + L"\\TuyChon\\BCMacDinh").empty(), "TuyChon\\BCMacDinh empty");
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey + L"\\InMaVach", L"MayIn", L"Zebra", "carried InMaVach value");
+  r.Check(!KeyExists(HKEY_LOCAL_MACHINE, L"SoftWare\\Quenlar Corp"), "the earlier tree is gone");
+  walk.Finish();
+}
+
+// Uninstall removes nothing and says so; the registry is left as it was.
+void Uninstall(const std::wstring& program, Report& r) {
+  WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", kFolder);
+  MakeFile(kFolder + L"\\VeReru.exe");
+
+  SetupWindow w(program);
+  Walk walk(w, r, "uninstall");
+  walk.Checked("rdo_NangCap", true);
+  r.Check(w.Click("rdo_ThaoDo"), "click rdo_ThaoDo");
+  r.Check(w.WaitFor([&] { return w.Checked("rdo_ThaoDo"); }, 5s), "rdo_ThaoDo checked");
+  walk.Checked("rdo_NangCap", false);
+  walk.Press("btn_TiepTuc", 5);
+  walk.Caption("lbl_ThucHien", kUninstallSummary);
+  walk.Buttons(true, true, true, L"Tháo dỡ");
+  walk.Shot(5);
+  walk.Press("btn_TiepTuc", 6);
+  walk.NoBoxes("during the uninstall");
+  walk.Caption("lbl_ThongBaoKetQua", L"Không xóa được một số tệp");
+  walk.Visible("lbl_GoiY", false);
+  walk.Buttons(false, true, false, L"Kết thúc");
+  walk.Shot(6);
+  r.Check(!ReadString(HKEY_CURRENT_USER, kSettingsKey, L"hecsdl"), "nothing of an install run was written");
+  r.Check(GetFileAttributesW((kFolder + L"\\VeReru.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
+          "the program file is still there");
+  walk.Finish();
+}
+
+}  // namespace
+
+bool RunScenario(const std::string& name, const std::wstring& program, Report& report) {
+  static const std::map<std::string, std::function<void(const std::wstring&, Report&)>> scenarios = {
+      {"new-installation", NewInstallation},
+      {"workstation", Workstation},
+      {"upgrade", Upgrade},
+      {"uninstall", Uninstall},
+  };
+  auto found = scenarios.find(name);
+  if (found == scenarios.end()) return false;
+  ResetMachine();
+  found->second(program, report);
+  ResetMachine();
+  return true;
+}
+
+}  // namespace e2e

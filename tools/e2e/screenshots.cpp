@@ -1,0 +1,32 @@
+#include "tools/e2e/screenshots.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace e2e {
+
+bool TakeScreenshot(const std::string& name) {
+  const char* folder = std::getenv("QLR_E2E_SHOTS");
+  if (!folder || !*folder) return true;
+  // Let the window finish painting the page first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::string request = std::string(folder) + "\\request";
+  {
+    std::ofstream out(request + ".tmp", std::ios::binary | std::ios::trunc);
+    out << name;
+  }
+  // Renamed into place so the script never reads half a name.
+  MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
+  for (int i = 0; i < 300; ++i) {
+    if (GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  DeleteFileA(request.c_str());
+  return false;
+}
+
+}  // namespace e2e
