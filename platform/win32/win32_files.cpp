@@ -1,0 +1,194 @@
+#include <windows.h>
+
+#include "platform/error.h"
+#include "platform/win32/system_text.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_platform.h"
+
+// windows.h makes DeleteFile, GetDriveType and GetVolumeInformation macros, so in a unit that
+// includes it (as this one) the interface's members of those names are spelled with an "A"; the
+// system's functions are therefore always called as ::Name.
+
+namespace platform::win32 {
+
+namespace {
+
+FileTime FromFiletime(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+
+FILETIME ToFiletime(FileTime t) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(t);
+  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+  return ft;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> Attributes(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return data;
+}
+
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
+    p += written;
+    size -= written;
+  }
+  return true;
+}
+
+class Win32Files : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) override {
+    DWORD a = ::GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    DWORD a = ::GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool CreateDir(const std::string& path) override { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+  bool DeleteFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+
+  bool MoveFileReplace(const std::string& from, const std::string& to) override {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+  }
+
+  bool WriteFile(const std::string& path, const void* data, size_t size) override {
+    // Written beside the target and moved over it, so a failed write leaves the old file whole.
+    std::string partial = path + ".~partial";
+    {
+      unique_file file(::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) return false;
+      if (!WriteAll(file.get(), data, size)) {
+        file.reset();
+        ::DeleteFileA(partial.c_str());
+        return false;
+      }
+    }
+    if (!::MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      ::DeleteFileA(partial.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override {
+    unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
+    std::vector<uint8_t> data(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < data.size()) {
+      DWORD got = 0;
+      if (!::ReadFile(file.get(), data.data() + done, static_cast<DWORD>(data.size() - done), &got, nullptr) ||
+          got == 0)
+        return std::nullopt;
+      done += got;
+    }
+    return data;
+  }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    auto a = Attributes(path);
+    if (!a || (a->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    return (uint64_t(a->nFileSizeHigh) << 32) | a->nFileSizeLow;
+  }
+
+  std::string TempPath() override {
+    return ReadSystemText([](char* b, unsigned n) { return GetTempPathA(n, b); }, "temporary folder");
+  }
+
+  std::string MakeTempFile(const std::string& folder, const std::string& prefix) override {
+    char name[MAX_PATH + 1] = {};
+    if (!::GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, name)) return std::string();
+    return name;
+  }
+
+  std::string WindowsDirectory() override {
+    return ReadSystemText([](char* b, unsigned n) { return GetWindowsDirectoryA(b, n); }, "Windows folder");
+  }
+
+  std::string SystemDirectory() override {
+    return ReadSystemText([](char* b, unsigned n) { return GetSystemDirectoryA(b, n); }, "system folder");
+  }
+
+  DriveType GetDriveType(const std::string& root) override {
+    return static_cast<DriveType>(::GetDriveTypeA(root.c_str()));
+  }
+
+  std::optional<VolumeInfo> GetVolumeInformation(const std::string& root) override {
+    char label[MAX_PATH + 1] = {};
+    char file_system[MAX_PATH + 1] = {};
+    DWORD serial = 0;
+    if (!::GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, nullptr, nullptr, file_system,
+                               sizeof file_system))
+      return std::nullopt;
+    return VolumeInfo{label, serial, file_system};
+  }
+
+  std::optional<uint32_t> GetAttributes(const std::string& path) override {
+    DWORD a = ::GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return a;
+  }
+
+  bool SetAttributes(const std::string& path, uint32_t attributes) override {
+    return ::SetFileAttributesA(path.c_str(), attributes) != 0;
+  }
+
+  bool GetFileTime(const std::string& path, FileTime& modified) override {
+    auto a = Attributes(path);
+    if (!a) return false;
+    modified = FromFiletime(a->ftLastWriteTime);
+    return true;
+  }
+
+  bool SetFileTime(const std::string& path, FileTime modified) override {
+    // Folders open only with backup semantics.
+    unique_file file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FILETIME ft = ToFiletime(modified);
+    return file && ::SetFileTime(file.get(), nullptr, nullptr, &ft);
+  }
+
+  std::string CurrentDirectory() override {
+    return ReadSystemText([](char* b, unsigned n) { return GetCurrentDirectoryA(n, b); }, "current folder");
+  }
+
+  bool ChangeDirectory(const std::string& path) override { return ::SetCurrentDirectoryA(path.c_str()) != 0; }
+
+  std::string ProgramDirectory() override {
+    // GetModuleFileNameA answers a cut name with the buffer's size, not the size it needs.
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+      DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0) throw Error("Cannot read the program's file name");
+      if (n < buffer.size()) {
+        buffer.resize(n);
+        break;
+      }
+      if (buffer.size() > 32768) throw Error("Cannot read the program's file name");
+      buffer.resize(buffer.size() * 2);
+    }
+    size_t slash = buffer.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : buffer.substr(0, slash);
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFiles() {
+  static Win32Files files;
+  return files;
+}
+
+}  // namespace platform::win32
