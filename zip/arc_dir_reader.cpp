@@ -1,0 +1,362 @@
+// The directory reader: finds an archive's end record and reads its central directory into the
+// worker's entry list. It only reads; the file is open only while a read runs.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <new>
+
+#include "platform/codepages.h"
+#include "platform/files.h"
+#include "platform/platform.h"
+#include "zip/arc_paths.h"
+#include "zip/arc_worker.h"
+#include "zip/query_zip.h"
+#include "zip/zip_messages.h"
+
+namespace zip {
+
+namespace {
+
+constexpr size_t kMaxStoredName = 259;
+constexpr int kHostMsDos = 0;
+constexpr int kHostOs2 = 6;
+constexpr int kHostNtfs = 11;
+constexpr size_t kGarbageFillerLimit = 512;
+constexpr int kLoadingDirectoryPhase = 9;
+
+// Bytes after the end record that a writer or a transfer may leave: NUL, blanks, line ends (and,
+// read as signed, everything from 0x80 up).
+bool IsFiller(uint8_t b) { return int8_t(b) < 0x2F; }
+
+// Fills `out` with exactly `size` bytes or reports false.
+template <typename Reader>
+bool ReadString(Reader&& read, size_t size, std::string& out) {
+  out.assign(size, '\0');
+  return size == 0 || read(out.data(), size) == size;
+}
+
+}  // namespace
+
+void TArcWorker::ClearDirectory() {
+  entries_.clear();
+  RealFileSize = ZipSOC = SFXOffset = DataEnd = ZipEOC = 0;
+  DirOnlyCount = 0;
+  ErrCode = 0;
+  ZipComment.clear();
+  RawComment.clear();
+  IsSpanned = false;
+  EndDiskNumber = 0;
+  StructureWarning = false;
+  CommentHost = 0;
+  CommentVersion = 20;
+}
+
+std::string TArcWorker::ConvertEntryName(const std::string& bytes) const {
+  const bool oem = CodePage == CPOpts::cpOEM ||
+                   (CodePage == CPOpts::cpAuto &&
+                    (convert_host_ == kHostMsDos || convert_host_ == kHostOs2 ||
+                     (convert_host_ == kHostNtfs && convert_version_ == 50)));
+  if (!oem) return bytes;
+  bool plain = true;
+  for (unsigned char c : bytes) plain = plain && c < 0x80;
+  if (plain) return bytes;
+  return platform::Current().codepages.OemToAnsi(bytes);
+}
+
+int TArcWorker::ReadDirectory() {
+  ClearDirectory();
+  if (!active_) {
+    ListPending = true;
+    return 0;
+  }
+  ListPending = false;
+  ReadDirectoryBody();
+  return ErrCode;
+}
+
+void TArcWorker::ReadDirectoryBody() {
+  CriticalErrorsOff errors_off;
+  OpenedFileName = zip_file_name_;
+  // An executable whose archive data was cut off behind it: its ".zip" sibling holds the data.
+  if (QueryZip(zip_file_name_) == 0xD1) OpenedFileName = ChangeFileExt(zip_file_name_, ".zip");
+  if (!LocateArchive(OpenedFileName, true)) {
+    if (Events().OnDirUpdate) Events().OnDirUpdate(Owner());
+    return;
+  }
+  StartBusy();
+  bool ok = false;
+  uint32_t found_at = 0;
+  try {
+    EndDiskNumber = end_record_.ThisDisk;
+    if (EndDiskNumber != 0) IsSpanned = true;
+    const uint64_t behind = uint64_t(end_record_.CentralDirSize) + end_record_.CommentLength + kEndRecordSize;
+    uint64_t position;
+    if (end_record_.CentralDirDisk == end_record_.ThisDisk) {
+      // A directory larger than the data in front of the end record cannot be there.
+      if (behind > DataEnd) throw EArchiver(kMsgSeekError, true);
+      position = DataEnd - behind;
+    } else {
+      OpenVolume(end_record_.CentralDirDisk);
+      DataEnd = uint32_t(file_.Size().value_or(0));
+      position = end_record_.CentralDirOffset;
+    }
+    found_at = uint32_t(position);
+    ZipSOC = found_at;
+    SFXOffset = DataEnd == kEndRecordSize ? 0 : DataEnd;
+    if (end_record_.CentralDirOffset != found_at) {
+      StructureWarning = true;
+      ShowArcMessage(kMsgStructureWarning, "");
+    }
+    if (!file_.Seek(position)) throw EArchiver(kMsgSeekError, true);
+    ReadCentralEntries(found_at);
+    ok = true;
+  } catch (const EArchiver& e) {
+    ShowExceptionError(e);
+  } catch (const std::bad_alloc&) {
+    ShowArcMessage(kMsgRequestedMemory, "");
+  } catch (const std::exception& e) {
+    ShowArcMessage(kMsgListFault, std::string("\n") + e.what());
+  } catch (...) {
+    ShowArcMessage(kMsgListFault, "\n");
+  }
+  Report(ReportKind::BatchEnded, 0, 0, "");
+  EndBusy();
+  file_.Close();
+  if (!ok) {
+    zip_file_name_.clear();
+    entries_.clear();
+    SFXOffset = 0;
+  } else {
+    SFXOffset += found_at - end_record_.CentralDirOffset;
+    convert_host_ = CommentHost;
+    convert_version_ = CommentVersion;
+    ZipComment = ConvertEntryName(RawComment);
+  }
+  if (Events().OnDirUpdate) Events().OnDirUpdate(Owner());
+}
+
+size_t TArcWorker::ReadAcrossVolumes(void* buffer, size_t size) {
+  size_t got = file_.Read(buffer, size);
+  while (got < size && current_volume_ >= 0 && current_volume_ < int(end_record_.ThisDisk)) {
+    OpenVolume(current_volume_ + 1);
+    got += file_.Read(static_cast<char*>(buffer) + got, size - got);
+  }
+  return got;
+}
+
+void TArcWorker::ReadCentralEntries(uint32_t start) {
+  const int total = end_record_.TotalEntries;
+  Report(ReportKind::ExtraStarted, kLoadingDirectoryPhase, total, "");
+  entries_.reserve(size_t(total));
+  for (int seq = 1; seq <= total; ++seq) {
+    std::array<uint8_t, kCentralHeaderSize> h{};
+    if (ReadAcrossVolumes(h.data(), h.size()) != h.size()) throw EArchiver(kMsgCentralHeaderRead, true);
+    if (Get32(h, 0) != kCentralHeaderSignature) throw EArchiver(kMsgCentralSignature, true);
+    auto e = std::make_unique<ZipDirEntry>();
+    e->VersionMadeBy = h[4];
+    e->HostSystem = h[5];
+    e->VersionNeeded = Get16(h, 6);
+    e->GeneralFlags = Get16(h, 8);
+    e->CompressionMethod = Get16(h, 10);
+    e->DosDateTime = Get32(h, 12);
+    e->Crc32 = Get32(h, 16);
+    e->CompressedSize = Get32(h, 20);
+    e->UncompressedSize = Get32(h, 24);
+    e->NameLength = Get16(h, 28);
+    e->ExtraLength = Get16(h, 30);
+    e->CommentLength = Get16(h, 32);
+    e->DiskNumberStart = Get16(h, 34);
+    e->InternalAttributes = Get16(h, 36);
+    e->ExternalAttributes = Get32(h, 38);
+    e->LocalHeaderOffset = Get32(h, 42);
+    if (e->NameLength > kMaxStoredName) throw EArchiver(kMsgCentralNameRead, true);
+    auto read = [this](void* b, size_t n) { return file_.Read(b, n); };
+    std::string name;
+    if (!ReadString(read, e->NameLength, name)) throw EArchiver(kMsgCentralNameRead, true);
+
+    convert_host_ = e->HostSystem;
+    convert_version_ = e->VersionMadeBy;
+    if (e->HostSystem != 0) {
+      CommentHost = e->HostSystem;
+      CommentVersion = e->VersionMadeBy;
+    }
+    e->FileName = ForwardToBackslash(ConvertEntryName(name));
+    e->Encrypted = e->GeneralFlags & 1;
+    if (!ReadString(read, e->ExtraLength, e->ExtraField)) throw EArchiver(kMsgSeekError, true);
+    if (!ReadString(read, e->CommentLength, e->FileComment)) throw EArchiver(kMsgFileCommentRead, true);
+
+    SFXOffset = std::min(SFXOffset, e->LocalHeaderOffset);
+    if (!UseDirOnlyEntries && !e->FileName.empty() && e->FileName.back() == '\\') {
+      ++DirOnlyCount;
+    } else {
+      entries_.push_back(std::move(e));
+      if (Events().OnNewName) Events().OnNewName(Owner(), seq, *entries_.back());
+    }
+    Report(ReportKind::ExtraAdvanced, kLoadingDirectoryPhase, 1, "");
+    if (Cancel()) throw EArchiverAbort();
+  }
+  std::array<uint8_t, kEndRecordSize> end{};
+  if (ReadAcrossVolumes(end.data(), end.size()) != end.size()) throw EArchiver(kMsgCentralHeaderRead, true);
+  if (Get32(end, 0) != kEndRecordSignature) throw EArchiver(kMsgEndRecordRead, true);
+  (void)start;
+}
+
+bool TArcWorker::LocateArchive(const std::string& name, bool quiet) {
+  bool multi_volume = false;
+  try {
+    auto& files = platform::Current().files;
+    const std::string full = ExpandFileName(name);
+    DriveRoot = ExtractFileDrive(full) + "\\";
+    const platform::DriveType type = files.GetDriveType(DriveRoot);
+    OnFixedDrive = type != platform::DriveType::Removable && type != platform::DriveType::CdRom;
+
+    const char first = char(std::toupper(static_cast<unsigned char>(DriveRoot[0])));
+    if (first >= 'A' && first <= 'Z') {
+      if (type == platform::DriveType::NoRootDir || type == platform::DriveType::Unknown)
+        throw EArchiver(kMsgDriveUndefined, DriveRoot);
+    } else if (first != '\\') {
+      throw EArchiver(kMsgInvalidDrive, DriveRoot);
+    }
+    auto volume = files.GetVolumeInformation(DriveRoot);
+    if (!volume) return false;
+    VolumeLabel = volume->label;
+    VolumeReadOnly = false;
+
+    if (files.FileExists(full)) {
+      OpenedFileName = full;
+    } else {
+      multi_volume = true;
+      if (!OpenMultiVolume(full, quiet)) return false;
+    }
+    current_volume_ = -1;
+    if (!ReadEndRecord()) {
+      if (multi_volume) {
+        if (quiet) return false;
+        throw EArchiver(kMsgCannotOpen, true);
+      }
+      // Never quiet: a file that is there but holds no archive is worth saying.
+      ShowExceptionError(EArchiver(kMsgNotValidZip, true));
+      OpenedFileName.clear();
+      return false;
+    }
+    current_volume_ = end_record_.ThisDisk;
+    return true;
+  } catch (const EArchiver& e) {
+    file_.Close();
+    OpenedFileName.clear();
+    if (!quiet || e.ResIdent() == kMsgNotValidZip) ShowExceptionError(e);
+    return false;
+  }
+}
+
+// Parts named "<name>001.zip", "<name>002.zip", ...: the first whose end record is found is the
+// set's last part, valid when its disk number is its own position.
+bool TArcWorker::OpenMultiVolume(const std::string& full, bool quiet) {
+  auto& files = platform::Current().files;
+  if (!SameText(ExtractFileExt(full), ".zip")) {
+    if (quiet) return false;
+    throw EArchiver(kMsgCannotOpen, true);
+  }
+  const std::string base = ChangeFileExt(full, "");
+  for (int part = 1; part < 1000; ++part) {
+    const std::string candidate = base + ZipFormat("%3.3d", {part}) + ".zip";
+    if (!files.FileExists(candidate)) break;
+    OpenedFileName = candidate;
+    if (ReadEndRecord()) {
+      file_.Close();
+      if (end_record_.ThisDisk != part - 1) throw EArchiver(kMsgNotValidZip, true);
+      volume_style_ = VolumeStyle::Numbered;
+      return true;
+    }
+  }
+  OpenedFileName.clear();
+  if (quiet) return false;
+  throw EArchiver(kMsgCannotOpen, true);
+}
+
+bool TArcWorker::ReadEndRecord() {
+  ZipComment.clear();
+  RawComment.clear();
+  ZipEOC = 0;
+  if (!file_.OpenRead(OpenedFileName)) {
+    ShowArcMessage(kMsgCannotOpen, "");
+    return false;
+  }
+  std::array<uint8_t, 8> start{};
+  if (file_.Read(start.data(), start.size()) == start.size() && Get32(start, 0) == kSpanMarker &&
+      Get32(start, 4) == kLocalHeaderSignature)
+    IsSpanned = true;
+
+  const auto size = file_.Size();
+  if (!size || *size < kEndRecordSize || *size > 0xFFFFFFFFull) {
+    file_.Close();
+    if (Verbose) Report(ReportKind::MessageReported, 0, 0,
+                        ZipFormat("Opening EOC seek error %dMb", {int64_t(size.value_or(0) >> 20)}));
+    return false;
+  }
+  RealFileSize = DataEnd = uint32_t(*size);
+
+  std::array<uint8_t, kEndRecordSize> last{};
+  if (file_.Seek(*size - kEndRecordSize) && file_.Read(last.data(), last.size()) == last.size() &&
+      Get32(last, 0) == kEndRecordSignature) {
+    ZipEOC = uint32_t(*size - kEndRecordSize);
+    end_record_ = EndRecord::Read(last);
+    return true;
+  }
+
+  const size_t window = size_t(std::min<uint64_t>(*size, kEndSearchWindow));
+  std::vector<uint8_t> tail(window);
+  if (!file_.Seek(*size - window) || file_.Read(tail.data(), window) != window) {
+    file_.Close();
+    return false;
+  }
+  // Backwards from the last place a record with at least one comment byte could start; the
+  // record nearest the end whose comment fits in the file wins.
+  for (size_t hit = window - kEndRecordSize; hit-- > 0;) {
+    if (Get32(tail, hit) != kEndRecordSignature) continue;
+    const EndRecord record = EndRecord::Read(std::span(tail).subspan(hit, kEndRecordSize));
+    const size_t after = window - hit - kEndRecordSize;
+    if (record.CommentLength > after) continue;  // its comment would run past the end of the file
+    end_record_ = record;
+    ZipEOC = uint32_t(*size - window + hit);
+    RawComment.assign(reinterpret_cast<const char*>(&tail[hit + kEndRecordSize]), record.CommentLength);
+    const size_t trailing = after - record.CommentLength;
+    if (trailing != 0) {
+      DataEnd -= uint32_t(trailing);
+      const auto rest = std::span(tail).last(trailing);
+      const bool filler = trailing < kGarbageFillerLimit && std::all_of(rest.begin(), rest.end(), IsFiller);
+      if (!filler) ShowArcMessage(kMsgGarbageAtEnd, "");
+    }
+    return true;
+  }
+  file_.Close();
+  return false;
+}
+
+void TArcWorker::OpenVolume(int number) {
+  file_.Close();
+  current_volume_ = number;
+  auto& files = platform::Current().files;
+  const std::string base = ChangeFileExt(zip_file_name_, "");
+  const std::string ext = ExtractFileExt(zip_file_name_);
+  auto z_name = [&] {
+    if (number == int(end_record_.ThisDisk)) return ChangeFileExt(zip_file_name_, ".zip");
+    return base + (number + 1 < 10 ? ZipFormat(".z0%d", {number + 1}) : ZipFormat(".z%d", {number + 1}));
+  };
+  auto numbered_name = [&] { return base + ZipFormat("%3.3d", {number + 1}) + ext; };
+  if (volume_style_ == VolumeStyle::Undecided) {
+    if (files.FileExists(z_name()))
+      volume_style_ = VolumeStyle::ZNumbered;
+    else if (files.FileExists(numbered_name()))
+      volume_style_ = VolumeStyle::Numbered;
+    else
+      volume_style_ = OnFixedDrive ? VolumeStyle::ZNumbered : VolumeStyle::SameName;
+  }
+  std::string name = volume_style_ == VolumeStyle::ZNumbered  ? z_name()
+                     : volume_style_ == VolumeStyle::Numbered ? numbered_name()
+                                                              : zip_file_name_;
+  if (Verbose) Report(ReportKind::MessageReported, 0, 0, ZipFmtLoadStr(kMsgTraceOpening, {name}));
+  if (!file_.OpenRead(name)) throw EArchiver(kMsgInputMissing, true);
+}
+
+}  // namespace zip

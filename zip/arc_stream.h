@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zip {
+
+// The component's memory stream: the bytes of the last extraction to memory.
+class TArcStream {
+ public:
+  uint64_t Size() const { return data_.size(); }
+  // Null for an empty stream (the engine is then handed no buffer).
+  uint8_t* Memory() { return data_.empty() ? nullptr : data_.data(); }
+  const uint8_t* Memory() const { return data_.empty() ? nullptr : data_.data(); }
+  void SetSize(uint64_t size) { data_.resize(size_t(size)); }
+  void Clear() { data_.clear(), data_.shrink_to_fit(); }
+  std::string AsString() const { return std::string(data_.begin(), data_.end()); }
+  const std::vector<uint8_t>& Bytes() const { return data_; }
+
+ private:
+  std::vector<uint8_t> data_;
+};
+
+}  // namespace zip

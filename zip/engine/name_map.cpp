@@ -1,0 +1,175 @@
+#include "zip/engine/name_map.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "zip/engine/call.h"
+
+namespace zipeng {
+namespace {
+
+constexpr std::size_t kMaxFolderPath = 257;
+
+bool IsDeviceName(std::string_view part) {
+  std::string base;
+  for (char c : part.substr(0, part.find('.'))) base += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* d : kDevices)
+    if (base == d) return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
+std::vector<std::string_view> Split(std::string_view s) {
+  std::vector<std::string_view> parts;
+  std::size_t i = 0;
+  while (i <= s.size()) {
+    std::size_t j = s.find('/', i);
+    if (j == std::string_view::npos) j = s.size();
+    parts.push_back(s.substr(i, j - i));
+    i = j + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+std::string CleanComponent(std::string_view part) {
+  std::string out;
+  for (char c : part) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) continue;
+    out += std::strchr(":;<>?|\"*", c) ? '_' : c;
+  }
+  // Windows drops trailing dots and spaces itself; doing it here keeps "." and ".." honest.
+  while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
+  if (!out.empty() && IsDeviceName(out)) out.insert(out.begin(), '_');
+  return out;
+}
+
+std::string ShortForm(std::string_view part) {
+  std::size_t dot = part.find_last_of('.');
+  std::string base(part.substr(0, dot == std::string_view::npos ? part.size() : dot));
+  std::string ext(dot == std::string_view::npos ? std::string_view() : part.substr(dot + 1));
+  auto fat = [](std::string s, std::size_t n) {
+    if (s.size() > n) s.resize(n);
+    for (char& c : s)
+      if (std::strchr(" +,;=[].", c)) c = '_';
+    return s;
+  };
+  std::string out = fat(base, 8);
+  if (!ext.empty()) out += "." + fat(ext, 3);
+  return out;
+}
+
+CleanResult CleanName(std::string_view name, bool replaced, bool keepFolders, CleanedName& out) {
+  out = CleanedName{};
+  std::string work(name);
+  if (replaced) {
+    for (char& c : work)
+      if (c == '\\') c = '/';
+    if (work.size() >= 2 && std::isalpha(static_cast<unsigned char>(work[0])) && work[1] == ':') {
+      out.prefix = work.substr(0, 2) + "\\";
+      work.erase(0, 2);
+    } else if (work.compare(0, 2, "//") == 0) {
+      out.prefix = "\\\\";
+      work.erase(0, 2);
+    } else if (!work.empty() && work[0] == '/') {
+      out.prefix = "\\";
+    }
+  }
+  out.isFolder = !work.empty() && work.back() == '/';
+  if (!keepFolders) {
+    std::size_t slash = work.find_last_of('/');
+    if (slash != std::string::npos) work.erase(0, slash + 1);
+  }
+  std::vector<std::string_view> parts = Split(work);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    bool last = i + 1 == parts.size();
+    std::string_view raw = parts[i];
+    // Any run of dots and spaces names "." or ".." to Windows.
+    bool onlyDots = raw.find_first_not_of(". ") == std::string_view::npos;
+    std::size_t dots = 0;
+    for (char c : raw) dots += c == '.';
+    if (onlyDots && dots >= 2) return CleanResult::Traversal;
+    std::string part = CleanComponent(raw);
+    if (part.empty()) continue;
+    if (last && !out.isFolder) out.file = part;
+    else out.folders.push_back(part);
+  }
+  if (!out.isFolder && out.file.empty()) return CleanResult::Empty;
+  return CleanResult::Ok;
+}
+
+MapOutcome MapName(Call& call, const std::string& name, bool replaced, std::string& path) {
+  CleanedName cleaned;
+  switch (CleanName(name, replaced, call.dirNames, cleaned)) {
+    case CleanResult::Traversal:
+      call.Message(kWarning, "mapname: directory traversal BUG detected %s failed", name.c_str());
+      call.Raise(kErr);
+      return MapOutcome::Failed;
+    case CleanResult::Empty:
+      call.Message(kPlain, "mapname: conversion of %s failed", name.c_str());
+      call.Raise(kBadErr);
+      return MapOutcome::Failed;
+    case CleanResult::Ok:
+      break;
+  }
+
+  std::string dir = cleaned.prefix.empty() ? call.rootFolder : cleaned.prefix;
+  bool created = false;
+  for (std::string part : cleaned.folders) {
+    std::string candidate = dir + part;
+    if (candidate.size() > kMaxFolderPath) {
+      call.Message(kPlain, "checkdir error:  path too long: %s", candidate.c_str());
+      call.Raise(kMemErr);
+      return MapOutcome::Failed;
+    }
+    os::FileInfo info = os::Stat(candidate);
+    if (info.exists && !info.isDir) {
+      call.Message(kPlain, "checkdir error: %s exists but is not directory. unable to process %s.", candidate.c_str(),
+                   name.c_str());
+      call.Raise(kBadErr);
+      return MapOutcome::Failed;
+    }
+    if (!info.exists) {
+      if (call.freshen && !replaced) {
+        // Freshening only replaces files that exist, and none can exist in a missing folder.
+        call.EntrySkipped(name, kSkipNoFileToFreshen);
+        ++call.skipped;
+        return MapOutcome::Failed;
+      }
+      os::DirResult r = os::MakeDir(candidate);
+      if (r == os::DirResult::InvalidName) {
+        part = ShortForm(part);
+        candidate = dir + part;
+        r = os::MakeDir(candidate);
+      }
+      if (r != os::DirResult::Created && r != os::DirResult::Exists) {
+        call.Message(kPlain, "checkdir error:  can't create %s, unable to process %s.", candidate.c_str(), name.c_str());
+        call.Raise(kBadErr);
+        return MapOutcome::Failed;
+      }
+      created = r == os::DirResult::Created;
+    } else {
+      created = false;
+    }
+    dir = candidate + "\\";
+  }
+
+  if (cleaned.isFolder) {
+    if (created) call.Message(kPlain, "   creating: %-22s", name.c_str());
+    return MapOutcome::Folder;
+  }
+  path = dir + cleaned.file;
+  if (path.size() > kMaxPath) {
+    // Writing under a cut name could hit another file; the entry is left out instead.
+    call.Message(kPlain, "checkdir error:  path too long: %s", path.c_str());
+    call.Raise(kMemErr);
+    return MapOutcome::Failed;
+  }
+  return MapOutcome::File;
+}
+
+}  // namespace zipeng
