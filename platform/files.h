@@ -4,6 +4,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// windows.h makes DeleteFile, GetDriveType and GetVolumeInformation macros for their ANSI or wide
+// forms. Included here first, it gives every unit the same spelling of these members whatever it
+// includes afterwards (otherwise a unit that includes windows.h later calls a member that its
+// view of this class does not have).
+#include <windows.h>
+#endif
+
 namespace platform {
 
 // Files and folders. Paths are Windows paths ("C:\Quenlar\zozazera.exe") in the system code page.

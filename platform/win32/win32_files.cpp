@@ -61,6 +61,10 @@ class Win32Files : public FileSystem {
   }
 
   bool WriteFile(const std::string& path, const void* data, size_t size) override {
+    // A read-only file is not replaced (Wine's MoveFileEx would replace it; Windows refuses).
+    DWORD existing = ::GetFileAttributesA(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+      return false;
     // Written beside the target and moved over it, so a failed write leaves the old file whole.
     std::string partial = path + ".~partial";
     {
