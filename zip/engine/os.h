@@ -73,8 +73,8 @@ std::uint32_t LastError();
 bool LastErrorIsDiskFull();
 
 // OEM <-> ANSI code page conversion of single bytes (bytes below 0x80 are unchanged).
-char OemToAnsi(char c);
-char AnsiToOem(char c);
+char OemCharToAnsi(char c);
+char AnsiCharToOem(char c);
 
 // The engine library's own file path; empty when it cannot be determined.
 std::string ModulePath();

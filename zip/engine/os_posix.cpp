@@ -248,8 +248,8 @@ const CodePageTables& Tables() {
 
 }  // namespace
 
-char OemToAnsi(char c) { return Tables().oemToAnsi[static_cast<unsigned char>(c)]; }
-char AnsiToOem(char c) { return Tables().ansiToOem[static_cast<unsigned char>(c)]; }
+char OemCharToAnsi(char c) { return Tables().oemToAnsi[static_cast<unsigned char>(c)]; }
+char AnsiCharToOem(char c) { return Tables().ansiToOem[static_cast<unsigned char>(c)]; }
 
 std::string ModulePath() {
   Dl_info info{};

@@ -195,14 +195,14 @@ bool LastErrorIsDiskFull() {
   return e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL;
 }
 
-char OemToAnsi(char c) {
+char OemCharToAnsi(char c) {
   char in[2] = {c, 0};
   char out[2] = {c, 0};
   ::OemToCharBuffA(in, out, 1);
   return out[0];
 }
 
-char AnsiToOem(char c) {
+char AnsiCharToOem(char c) {
   char in[2] = {c, 0};
   char out[2] = {c, 0};
   ::CharToOemBuffA(in, out, 1);

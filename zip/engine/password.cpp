@@ -13,7 +13,7 @@ constexpr unsigned kMaxRequests = 15;
 bool TryKeyForms(const std::string& key, const std::uint8_t* header, std::uint8_t check, TraditionalKeys& keys) {
   if (TryPassword(key, header, check, keys)) return true;
   std::string oem = key;
-  for (char& c : oem) c = os::AnsiToOem(c);
+  for (char& c : oem) c = os::AnsiCharToOem(c);
   return oem != key && TryPassword(oem, header, check, keys);
 }
 
