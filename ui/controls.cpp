@@ -56,7 +56,8 @@ void Edit::TextEdited(const std::wstring& text) { SetText(text); }
 void ProgressBar::SetRange(int min, int max) {
   min_ = min;
   max_ = std::max(min, max);
-  SetPosition(position_);
+  position_ = std::clamp(position_, min_, max_);
+  Notify(Property::Position);
 }
 
 void ProgressBar::SetPosition(int position) {
