@@ -25,6 +25,9 @@ class EArchiver : public platform::Error {
   // code and its text (nothing appended when the code is 0 or less).
   EArchiver(int ident, long os_error, const std::string& arg);
 
+  // A text composed here, under the number it belongs to.
+  static EArchiver WithText(int ident, std::string text, bool display) { return EArchiver(std::move(text), ident, display); }
+
   bool DisplayMsg() const { return display_; }
   int ResIdent() const { return ident_; }
   // The message with a text appended (the event-handler fault text of an engine call).

@@ -120,7 +120,7 @@ int TArcWorker::ReadSpan(const std::string& archive, std::string& joined) {
       const LocalHeader local = LocalHeader::Read(h);
       const std::string name = read_name(local.NameLength, kMsgLocalNameRead);
       auto found = by_name.find(UpperName(name));
-      if (found == by_name.end()) throw EArchiver(ZipLoadStr(kMsgLocalNotFound), true);
+      if (found == by_name.end()) throw EArchiver(kMsgLocalNotFound, true);
       TSpanData& item = list[found->second];
       item.new_offset = uint32_t(out.Position().value_or(0));
       Report(ReportKind::MessageReported, 0, 0, ZipLoadStr(kMsgCopying) + ForwardToBackslash(name));
@@ -142,7 +142,7 @@ int TArcWorker::ReadSpan(const std::string& archive, std::string& joined) {
       const std::string name = read_name(name_length, kMsgCentralNameRead);
       if (i == 0) central_start = uint32_t(out.Position().value_or(0));
       auto found = by_name.find(UpperName(name));
-      if (found == by_name.end()) throw EArchiver(ZipLoadStr(kMsgLocalNotFound), true);
+      if (found == by_name.end()) throw EArchiver(kMsgLocalNotFound, true);
       Put32(&h[42], list[found->second].new_offset);
       Put16(&h[34], 0);
       written(h.data(), h.size(), kMsgCentralHeaderWrite);

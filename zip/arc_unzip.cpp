@@ -52,7 +52,7 @@ std::string TArcWorker::PrepareBaseDir() {
   auto& files = platform::Current().files;
   const std::string folder = ExpandFileName(AppendSlash(ExtrBaseDir));
   if (folder.size() > kMaxRootFolder)
-    throw EArchiver(ZipFmtLoadStr(kMsgCannotWrite, {folder}) + " (path too long)", true);
+    throw EArchiver::WithText(kMsgCannotWrite, ZipFmtLoadStr(kMsgCannotWrite, {folder}) + " (path too long)", true);
   if (ExtrOptions.Has(ExtrOptsEnum::ExtrForceDirs)) ForceDirectories(folder);
   if (!files.DirectoryExists(folder)) throw EArchiver(kMsgExtractDirMissing, folder);
   const std::string probe = files.MakeTempFile(folder, "tmp");
@@ -105,7 +105,7 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
       base_dir_ = PrepareBaseDir();
     archive = zip_file_name_;
     if (archive.size() > kMaxArchiveName)
-      throw EArchiver(ZipLoadStr(kMsgCannotOpen) + " (name too long): " + archive, true);
+      throw EArchiver::WithText(kMsgCannotOpen, ZipLoadStr(kMsgCannotOpen) + " (name too long): " + archive, true);
     if (EndDiskNumber != 0) {
       if (ReadSpan(archive, joined) != 0) return;
       archive = joined;
