@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/platform.h"
+#include "zip/arc_paths.h"
 #include "zip/zip_messages.h"
 
 namespace zip {
@@ -35,7 +36,7 @@ std::string TArcEngineBind::ChooseFile() {
   auto& files = platform::Current().files;
   std::string path = dll_directory_ + "\\" + kEngineFileName;
   const bool relative = dll_directory_[0] == '.';
-  if (relative) path = files.ProgramDirectory() + "\\" + path;
+  if (relative) path = ExpandFileName(files.ProgramDirectory() + "\\" + path);
   if (files.FileExists(path)) return path;
   return relative ? std::string(kEngineFileName) : path;
 }

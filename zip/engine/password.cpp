@@ -31,8 +31,8 @@ bool CheckPassword(Call& call, const std::string& name, const std::uint8_t* head
   }
   if (call.haveKey) {
     if (TryKeyForms(call.key, header, check, keys)) return true;
-    if (call.askNoMore) return false;
   }
+  if (call.askNoMore) return false;  // "no to all" holds for the rest of the call
   unsigned remaining = call.requestLimit;
   for (unsigned requests = 0; requests < kMaxRequests && remaining > 0 && !call.Stopped(); ++requests) {
     call.Prepare(kActPasswordQuery);

@@ -1,0 +1,338 @@
+// Extraction into a folder and into memory: selection, counts and reports, overwrite rules,
+// file times, line ends, stubs and the checks of the first pass.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/zip/engine/engine_session.h"
+#include "tools/zipwriter/zipwriter.h"
+
+namespace fs = std::filesystem;
+using zipwriter::Archive;
+using zipwriter::Entry;
+
+namespace {
+
+class ExtractTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(Engine().UnzExec, nullptr);
+    out = dir.Sub("out");
+    fs::create_directory(out);
+  }
+  // Writes the archive and prepares a session extracting it into `out`.
+  Session Prepare(const Archive& a, const std::string& file = "a.zip") {
+    EXPECT_TRUE(zipwriter::WriteFile(a, dir.Sub(file)));
+    Session s;
+    s.archive = dir.Sub(file);
+    s.baseDir = out;
+    return s;
+  }
+  TempDir dir;
+  std::string out;
+};
+
+TEST_F(ExtractTest, FolderTreeWithReportsAndCounts) {
+  Archive a;
+  a.entries.push_back({.name = "bin/", .data = "", .method = zipwriter::kStored, .externalAttributes = 0x10});
+  a.entries.push_back({.name = "bin/fbserver.exe", .data = Filler(70000, 1)});
+  a.entries.push_back({.name = "doc/readme.txt", .data = "hello\r\n", .method = zipwriter::kStored});
+  a.entries.push_back({.name = "empty.dat", .data = ""});
+  Session s = Prepare(a);
+  EXPECT_EQ(s.Run(), 4);
+  EXPECT_EQ(ReadFile(fs::path(out) / "bin" / "fbserver.exe"), Filler(70000, 1));
+  EXPECT_EQ(ReadFile(fs::path(out) / "doc" / "readme.txt"), "hello\r\n");
+  EXPECT_TRUE(fs::exists(fs::path(out) / "empty.dat"));
+  EXPECT_EQ(fs::file_size(fs::path(out) / "empty.dat"), 0u);
+  EXPECT_TRUE(s.HasMessage("   creating: bin/                  "));
+  EXPECT_TRUE(s.HasMessage("Unzipped file bin/fbserver.exe of size 70000"));
+
+  ASSERT_EQ(s.Of(kActTotalCountKnown).size(), 1u);
+  EXPECT_EQ(s.Of(kActTotalCountKnown)[0].arg1, 4);
+  ASSERT_EQ(s.Of(kActTotalSizeKnown).size(), 1u);
+  EXPECT_EQ(s.Of(kActTotalSizeKnown)[0].size, 70007u);
+  // File mode reports every written block: two full ones and the rest.
+  std::uint64_t advanced = 0;
+  for (const Event& e : s.Of(kActItemAdvanced)) advanced += e.size;
+  EXPECT_EQ(advanced, 70007u);
+  EXPECT_EQ(s.Of(kActBatchEnded).size(), 1u);
+  EXPECT_TRUE(s.Of(kActEntrySkipped).empty());
+  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{"bin", "bin/fbserver.exe", "doc", "doc/readme.txt", "empty.dat"}));
+}
+
+TEST_F(ExtractTest, WithoutFolderNamesOnlyTheLastPartIsUsed) {
+  Archive a;
+  a.entries.push_back({.name = "deep/er/file.txt", .data = "x"});
+  Session s = Prepare(a);
+  s.dirNames = false;
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(ListFiles(out), std::vector<std::string>{"file.txt"});
+}
+
+TEST_F(ExtractTest, FileTimeIsTheEntrysLocalTime) {
+  Archive a;
+  // 2019-07-15 10:20:30
+  a.entries.push_back({.name = "t.txt", .data = "t", .dosDate = ((2019 - 1980) << 9) | (7 << 5) | 15,
+                       .dosTime = (10 << 11) | (20 << 5) | 15});
+  Session s = Prepare(a);
+  ASSERT_EQ(s.Run(), 1);
+  auto ft = fs::last_write_time(fs::path(out) / "t.txt");
+  auto sys = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::file_clock::to_sys(ft));
+  std::time_t t = std::chrono::system_clock::to_time_t(sys);
+  std::tm local = *std::localtime(&t);
+  EXPECT_EQ(local.tm_year, 119);
+  EXPECT_EQ(local.tm_mon, 6);
+  EXPECT_EQ(local.tm_mday, 15);
+  EXPECT_EQ(local.tm_hour, 10);
+  EXPECT_EQ(local.tm_min, 20);
+  EXPECT_EQ(local.tm_sec, 30);
+}
+
+TEST_F(ExtractTest, SpecsSelectByPatternAndLetterCase) {
+  Archive a;
+  for (const char* n : {"a.dll", "b.DLL", "readme", "readme.txt", "sub/c.dll"})
+    a.entries.push_back({.name = n, .data = n});
+  Session s = Prepare(a);
+  s.specs = {"*.dll", "readme"};
+  EXPECT_EQ(s.Run(), 4);
+  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{"a.dll", "b.DLL", "readme", "sub", "sub/c.dll"}));
+  EXPECT_TRUE(s.Of(kActEntrySkipped).empty());
+
+  Session missing = Prepare(a);
+  missing.specs = {"nothere.txt"};
+  EXPECT_EQ(missing.Run(), 0);
+  int code = missing.CodeOf("Filespec Not Matched: nothere.txt");
+  ASSERT_NE(code, -1);
+  EXPECT_EQ(code & 0xFF, 100);
+}
+
+TEST_F(ExtractTest, FirstPassChecksGiveSkipReasons) {
+  Archive a;
+  a.entries.push_back({.name = "zip64.txt", .data = "x", .versionNeeded = 45});
+  a.entries.push_back({.name = "bzip2.bin", .data = "x", .method = 12});
+  a.entries.push_back({.name = "ok.txt", .data = "fine"});
+  Session s = Prepare(a);
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(s.SkipReasons(), (std::vector<int>{kSkipUnsupportedVersion, kSkipUnknownMethod}));
+  EXPECT_EQ(s.Of(kActTotalCountKnown)[0].arg1, 1);
+  EXPECT_TRUE(s.HasMessage("some files skipped"));
+  EXPECT_EQ(ListFiles(out), std::vector<std::string>{"ok.txt"});
+}
+
+TEST_F(ExtractTest, MemoryModeReportsEvery32KAndTheRest) {
+  Archive a;
+  std::string data = Filler(3 * 32768 + 1696, 7);
+  a.entries.push_back({.name = "big.bin", .data = data});
+  a.entries.push_back({.name = "stored.bin", .data = data, .method = zipwriter::kStored});
+  for (const char* name : {"big.bin", "stored.bin"}) {
+    Session s = Prepare(a);
+    s.toMemory = true;
+    s.specs = {name};
+    s.memory.assign(data.size() + 16, 0xEE);
+    s.memory.resize(data.size());
+    EXPECT_EQ(s.Run(), 1) << name;
+    EXPECT_EQ(std::string(s.memory.begin(), s.memory.end()), data);
+    std::vector<std::uint64_t> sizes;
+    for (const Event& e : s.Of(kActItemAdvanced)) sizes.push_back(e.size);
+    EXPECT_EQ(sizes, (std::vector<std::uint64_t>{32768, 32768, 32768, 1696})) << name;
+    EXPECT_TRUE(ListFiles(out).empty());
+  }
+}
+
+TEST_F(ExtractTest, MemoryModeNeedsTheExactSize) {
+  Archive a;
+  a.entries.push_back({.name = "e.bin", .data = "12345"});
+  Session s = Prepare(a);
+  s.toMemory = true;
+  s.memory.resize(4);
+  EXPECT_EQ(s.Run(), 0);
+  ASSERT_EQ(s.Of(kActEntrySkipped).size(), 1u);
+  EXPECT_EQ(s.Of(kActEntrySkipped)[0].arg2, kSkipExtractFailed);
+  EXPECT_EQ(s.Of(kActEntrySkipped)[0].arg1, 50);
+}
+
+// An empty entry becomes an empty stream even though the caller has no buffer to give.
+TEST_F(ExtractTest, EmptyEntryToMemoryWithNullBuffer) {
+  Archive a;
+  a.entries.push_back({.name = "zero.txt", .data = ""});
+  Session s = Prepare(a);
+  s.toMemory = true;
+  s.nullOutBuffer = true;
+  s.baseDir = std::string(300, 'x');  // the root folder does not matter in memory mode
+  EXPECT_EQ(s.Run(), 1);
+}
+
+TEST_F(ExtractTest, SetUpFailuresAreCodedErrors) {
+  Archive a;
+  a.entries.push_back({.name = "a.txt", .data = "a"});
+  Session longRoot = Prepare(a);
+  longRoot.baseDir = dir.Sub(std::string(245, 'r'));
+  EXPECT_EQ(longRoot.Run(), 0);
+  EXPECT_EQ(longRoot.CodeOf("Bad unzip options specified") & 0xFF, 10);
+
+  Session nullBuffer = Prepare(a);
+  nullBuffer.toMemory = true;
+  nullBuffer.memory.resize(1);
+  nullBuffer.nullOutBuffer = true;
+  EXPECT_EQ(nullBuffer.Run(), 0);
+  EXPECT_NE(nullBuffer.CodeOf("Bad unzip options specified"), -1);
+
+  Session missing;
+  missing.archive = dir.Sub("nothere");
+  missing.baseDir = out;
+  EXPECT_EQ(missing.Run(), 0);
+  EXPECT_TRUE(missing.HasMessage("Error:  can't find zipfile [ " + dir.Sub("nothere") + " ]"));
+  EXPECT_EQ(missing.CodeOf("Error opening ZIP file: ") & 0xFF, 13);
+}
+
+TEST_F(ExtractTest, ZipExtensionIsTriedSecond) {
+  Archive a;
+  a.entries.push_back({.name = "a.txt", .data = "a"});
+  Session s = Prepare(a, "named.zip");
+  s.archive = dir.Sub("named");
+  EXPECT_EQ(s.Run(), 1);
+
+  WriteFile(dir.Sub("plain"), "not an archive at all, no end record here");
+  Session notZip = Prepare(a, "other.zip");
+  notZip.archive = dir.Sub("plain");
+  EXPECT_EQ(notZip.Run(), 0);
+  EXPECT_TRUE(notZip.HasMessage("can't find zip file dir"));
+  EXPECT_TRUE(notZip.HasMessage("no files found"));
+}
+
+TEST_F(ExtractTest, StubBeforeTheArchive) {
+  Archive a;
+  a.stub = std::string(100, 'S');
+  a.adjustOffsets = false;
+  a.entries.push_back({.name = "a.txt", .data = "stubbed"});
+  Session s = Prepare(a);
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_TRUE(s.HasMessage("Warning: extra bytes at start of zipfile"));
+  EXPECT_EQ(ReadFile(fs::path(out) / "a.txt"), "stubbed");
+
+  a.adjustOffsets = true;
+  Session adjusted = Prepare(a, "b.zip");
+  EXPECT_EQ(adjusted.Run(), 1);
+  EXPECT_FALSE(adjusted.HasMessage("Warning: extra bytes at start of zipfile"));
+}
+
+TEST_F(ExtractTest, EmptyArchive) {
+  Session s = Prepare(Archive{});
+  EXPECT_EQ(s.Run(), 0);
+  EXPECT_TRUE(s.HasMessage("Empty zipfile"));
+}
+
+class OverwriteTest : public ExtractTest {
+ protected:
+  // The archive's entry is from 2025; `fileYear` sets the existing file's age.
+  Session WithExisting(int fileYear) {
+    Archive a;
+    a.entries.push_back({.name = "f.txt", .data = "new"});
+    Session s = Prepare(a);
+    fs::path target = fs::path(out) / "f.txt";
+    WriteFile(target, "old");
+    auto when = std::chrono::system_clock::now() + std::chrono::hours(24 * 365 * (fileYear - 2025));
+    fs::last_write_time(target, std::chrono::file_clock::from_sys(when));
+    return s;
+  }
+  std::string Content() { return ReadFile(fs::path(out) / "f.txt"); }
+};
+
+TEST_F(OverwriteTest, OlderFileWithoutOverwriteIsKept) {
+  Session s = WithExisting(2000);
+  EXPECT_EQ(s.Run(), 0);
+  EXPECT_EQ(s.SkipReasons(), std::vector<int>{kSkipMayNotOverwrite});
+  ASSERT_EQ(s.Of(kActOverwriteQuery).size(), 1u);
+  EXPECT_EQ(s.Of(kActOverwriteQuery)[0].arg1, 0);
+  EXPECT_EQ(s.Of(kActOverwriteQuery)[0].arg3, 1);
+  EXPECT_EQ(Content(), "old");
+}
+
+TEST_F(OverwriteTest, OverwriteAllReplaces) {
+  Session s = WithExisting(2000);
+  s.overwrite = true;
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(Content(), "new");
+}
+
+TEST_F(OverwriteTest, AnswerYesReplacesAnswerNoKeeps) {
+  Session yes = WithExisting(2000);
+  yes.handler = [](EngineCallbackRecord& r) {
+    if ((r.ActionCode & kActionMask) == kActOverwriteQuery) r.ActionCode = kAnswerYes;
+    return 0;
+  };
+  EXPECT_EQ(yes.Run(), 1);
+  EXPECT_EQ(Content(), "new");
+
+  Session no = WithExisting(2000);
+  no.overwrite = true;
+  no.handler = [](EngineCallbackRecord& r) {
+    if ((r.ActionCode & kActionMask) == kActOverwriteQuery) r.ActionCode = kAnswerNo;
+    return 0;
+  };
+  EXPECT_EQ(no.Run(), 0);
+  EXPECT_EQ(Content(), "old");
+}
+
+TEST_F(OverwriteTest, UpdateKeepsANewerFile) {
+  Session s = WithExisting(2030);
+  s.overwrite = true;
+  s.update = true;
+  EXPECT_EQ(s.Run(), 0);
+  EXPECT_EQ(s.SkipReasons(), std::vector<int>{kSkipNotOlder});
+  EXPECT_EQ(s.Of(kActOverwriteQuery)[0].arg3, 2);
+  EXPECT_EQ(Content(), "old");
+}
+
+TEST_F(OverwriteTest, FreshenSkipsMissingFiles) {
+  Archive a;
+  a.entries.push_back({.name = "absent.txt", .data = "x"});
+  a.entries.push_back({.name = "sub/absent.txt", .data = "x"});
+  Session s = Prepare(a);
+  s.freshen = true;
+  EXPECT_EQ(s.Run(), 0);
+  EXPECT_EQ(s.SkipReasons(), (std::vector<int>{kSkipNoFileToFreshen, kSkipNoFileToFreshen}));
+  EXPECT_TRUE(ListFiles(out).empty());
+}
+
+TEST_F(ExtractTest, LineEndsBecomeCrLf) {
+  Archive a;
+  a.entries.push_back({.name = "unix.txt", .data = "a\nb\rc\r\nd\n", .internalAttributes = 1});
+  a.entries.push_back({.name = "bin.dat", .data = "a\nb"});
+  Session textOnly = Prepare(a);
+  textOnly.lineEnds = 1;
+  EXPECT_EQ(textOnly.Run(), 2);
+  EXPECT_EQ(ReadFile(fs::path(out) / "unix.txt"), "a\r\nb\r\nc\r\nd\r\n");
+  EXPECT_EQ(ReadFile(fs::path(out) / "bin.dat"), "a\nb");
+
+  Session all = Prepare(a);
+  all.baseDir = dir.Sub("all");
+  fs::create_directory(all.baseDir);
+  all.lineEnds = 2;
+  EXPECT_EQ(all.Run(), 2);
+  EXPECT_EQ(ReadFile(fs::path(all.baseDir) / "bin.dat"), "a\r\nb");
+}
+
+TEST_F(ExtractTest, TestModeWritesNothing) {
+  Archive a;
+  a.entries.push_back({.name = "a.txt", .data = Filler(5000, 3)});
+  Session s = Prepare(a);
+  s.test = true;
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_TRUE(s.HasMessage("Tested   file a.txt of size 5000"));
+  EXPECT_TRUE(ListFiles(out).empty());
+}
+
+TEST_F(ExtractTest, ArchiveInMemory) {
+  Archive a;
+  a.entries.push_back({.name = "m.txt", .data = "from memory"});
+  Session s = Prepare(a);
+  s.fromMemory = true;
+  s.inData = zipwriter::Build(a);
+  s.toMemory = true;
+  s.memory.resize(11);
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(std::string(s.memory.begin(), s.memory.end()), "from memory");
+}
+
+}  // namespace
