@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # Makes a 32-bit Wine prefix once: wineboot, Tahoma mapped to a DejaVu face (Wine's own Tahoma
-# lacks many Vietnamese glyphs), menu-builder disabled. Safe when several tests start together.
+# lacks many Vietnamese glyphs), menu-builder disabled, no crash dialog. Safe when several tests
+# start together. A prefix made by an older version of this script gets the newer settings.
 set -eu
 prefix=${1:?usage: wine-prefix.sh PREFIX}
-[ -f "$prefix/.qlr-ready" ] && exit 0
+# Raise when the settings below change: existing prefixes then take them on their next run.
+settings_version=2
+ready="$prefix/.qlr-ready"
+[ "$(cat "$ready" 2>/dev/null)" = "$settings_version" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.qlr-ready" ] && exit 0
+[ "$(cat "$ready" 2>/dev/null)" = "$settings_version" ] && exit 0
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-wineboot -i >/dev/null 2>&1
+fresh=0
+if [ ! -f "$prefix/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+  fresh=1
+fi
 reg=$(mktemp --suffix=.reg)
+# ShowCrashDialog: with a display, a crashing test would otherwise wait for a click on Wine's
+# crash dialog until its timeout; without it, the crash is reported and the program ends.
 cat >"$reg" <<'REG'
 REGEDIT4
 
@@ -26,8 +36,13 @@ REGEDIT4
 "winemenubuilder.exe"=""
 "mscoree"=""
 "mshtml"=""
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 REG
 wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 rm -f "$reg"
-wineserver -w
-touch "$prefix/.qlr-ready"
+# A new prefix is complete once its boot has settled; an existing one may be in use by running
+# tests, which must not be waited for.
+[ "$fresh" = 1 ] && wineserver -w
+echo "$settings_version" >"$ready"
