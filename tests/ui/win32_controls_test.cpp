@@ -1,0 +1,208 @@
+// The Win32 back end under Wine: each control is a real child window of a standard class whose
+// text, state and font automation tools can read, and the user's actions on the windows reach the
+// model.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/message_boxes.h"
+#include "platform/platform.h"
+#include "ui/backend.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/text.h"
+#include "ui/win32/win32_backend.h"
+
+namespace {
+
+class RecordingBoxes : public platform::MessageBoxes {
+ public:
+  int Show(platform::WindowHandle, const std::string& text, const std::string&, uint32_t) override {
+    shown.push_back(text);
+    return platform::kIdOk;
+  }
+  std::vector<std::string> shown;
+};
+
+HWND Window(const ui::Control& control) { return reinterpret_cast<HWND>(control.Handle()); }
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return CharLowerW(name);
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t text[512] = {};
+  GetWindowTextW(hwnd, text, 512);
+  return text;
+}
+
+LOGFONTW FontOf(HWND hwnd) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return font;
+}
+
+bool CheckedOf(HWND hwnd) { return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+class Win32ControlsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_platform_ = platform::SetCurrent(&platform_);
+    previous_backend_ = ui::SetBackend(&backend_);
+    form_.SetBackColor(ui::Rgb(248, 248, 237));
+    label_.SetCaption("Gặp một số lỗi cản trở việc cài đặt !");
+    label_.SetBold(true);
+    label_.SetFontColor(ui::Rgb(255, 0, 0));
+    first_.SetCaption("Máy chủ");
+    second_.SetCaption("Máy trạm");
+    first_.SetChecked(true);
+    first_.OnClick = [this](ui::Control&) { ++first_clicks_; };
+    second_.OnClick = [this](ui::Control&) { ++second_clicks_; };
+    box_.SetCaption("Tạo cơ sở dữ liệu");
+    edit_.SetShowHint(true);
+    edit_.OnChange = [this](ui::Control&) { edit_.SetHint(edit_.Text()); };
+    next_.SetCaption("Tiếp tục >>");
+    next_.SetDefault(true);
+    next_.OnClick = [this](ui::Control&) { ++next_clicks_; };
+    bar_.SetRange(0, 100);
+    image_.SetPicture({ui::Picture::Kind::Icon, "ICON_UPGRADE", 48, 48});
+    ui::SetMainForm(&form_);
+    form_.Show();
+  }
+  void TearDown() override {
+    ui::SetMainForm(nullptr);
+    ui::SetBackend(previous_backend_);
+    platform::SetCurrent(previous_platform_);
+  }
+
+  RecordingBoxes boxes_;
+  platform::Platform& real_ = platform::Current();
+  platform::Platform platform_{real_.registry, real_.files,  real_.resources, real_.libraries, boxes_,
+                               real_.codepages, real_.clock, real_.shell,     real_.processes};
+  ui::win32::Win32Backend backend_;
+  ui::Form form_{"form", 300, 200};
+  ui::Panel panel_{&form_, "panel", {0, 0, 300, 160}};
+  ui::Label label_{&panel_, "label", {8, 8, 0, 0}};
+  ui::RadioButton first_{&panel_, "first", {8, 30, 120, 20}};
+  ui::RadioButton second_{&panel_, "second", {8, 52, 120, 20}};
+  ui::CheckBox box_{&panel_, "box", {150, 30, 97, 20}};
+  ui::Edit edit_{&panel_, "edit", {8, 80, 200, 21}};
+  ui::ProgressBar bar_{&panel_, "bar", {8, 110, 200, 15}};
+  ui::Image image_{&panel_, "image", {220, 80, 48, 42}};
+  ui::Button next_{&form_, "next", {200, 170, 80, 24}};
+  int first_clicks_ = 0, second_clicks_ = 0, next_clicks_ = 0;
+
+ private:
+  platform::Platform* previous_platform_ = nullptr;
+  ui::Backend* previous_backend_ = nullptr;
+};
+
+TEST_F(Win32ControlsTest, ControlsAreStandardWindowsWithUnicodeTextsInTahoma) {
+  EXPECT_EQ(ClassOf(Window(label_)), L"static");
+  EXPECT_EQ(ClassOf(Window(first_)), L"button");
+  EXPECT_EQ(ClassOf(Window(box_)), L"button");
+  EXPECT_EQ(ClassOf(Window(edit_)), L"edit");
+  EXPECT_EQ(ClassOf(Window(bar_)), L"msctls_progress32");
+  EXPECT_EQ(ClassOf(Window(next_)), L"button");
+  EXPECT_EQ(TextOf(Window(label_)), ui::Wide("Gặp một số lỗi cản trở việc cài đặt !"));
+  EXPECT_EQ(TextOf(Window(first_)), ui::Wide("Máy chủ"));
+  EXPECT_EQ(GetWindowLongW(Window(first_), GWL_STYLE) & BS_TYPEMASK, BS_RADIOBUTTON);
+  EXPECT_EQ(GetWindowLongW(Window(box_), GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
+  EXPECT_EQ(GetWindowLongW(Window(next_), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+
+  const LOGFONTW plain = FontOf(Window(second_));
+  EXPECT_STREQ(plain.lfFaceName, L"Tahoma");
+  EXPECT_EQ(plain.lfHeight, -MulDiv(8, GetDeviceCaps(GetDC(nullptr), LOGPIXELSY), 72));
+  EXPECT_EQ(plain.lfWeight, FW_NORMAL);
+  EXPECT_EQ(FontOf(Window(label_)).lfWeight, FW_BOLD);
+  first_.SetBold(false);
+  EXPECT_EQ(FontOf(Window(first_)).lfWeight, FW_NORMAL);
+}
+
+TEST_F(Win32ControlsTest, WindowsFollowTheModelsState) {
+  EXPECT_TRUE(CheckedOf(Window(first_)));
+  second_.SetChecked(true);
+  EXPECT_FALSE(CheckedOf(Window(first_)));
+  EXPECT_TRUE(CheckedOf(Window(second_)));
+  box_.SetChecked(true);
+  EXPECT_TRUE(CheckedOf(Window(box_)));
+  edit_.SetText(L"C:\\Quenlar");
+  EXPECT_EQ(TextOf(Window(edit_)), L"C:\\Quenlar");
+  bar_.SetPosition(42);
+  EXPECT_EQ(SendMessageW(Window(bar_), PBM_GETPOS, 0, 0), 42);
+  next_.SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(Window(next_)));
+  panel_.SetVisible(false);
+  EXPECT_FALSE(IsWindowVisible(Window(edit_)));
+  label_.SetCaption("Cài đặt thành công !");
+  EXPECT_EQ(TextOf(Window(label_)), ui::Wide("Cài đặt thành công !"));
+}
+
+TEST_F(Win32ControlsTest, UsersActionsOnTheWindowsReachTheModel) {
+  SendMessageW(Window(second_), BM_CLICK, 0, 0);
+  EXPECT_TRUE(second_.Checked());
+  EXPECT_FALSE(first_.Checked());
+  EXPECT_FALSE(CheckedOf(Window(first_)));
+  EXPECT_EQ(second_clicks_, 1);
+  SendMessageW(Window(box_), BM_CLICK, 0, 0);
+  EXPECT_TRUE(box_.Checked());
+  EXPECT_TRUE(CheckedOf(Window(box_)));
+  SetWindowTextW(Window(edit_), L"D:\\Data\\ketoan.fdb");  // typing
+  EXPECT_EQ(edit_.Text(), L"D:\\Data\\ketoan.fdb");
+  EXPECT_EQ(edit_.Hint(), L"D:\\Data\\ketoan.fdb");
+  SendMessageW(Window(next_), BM_CLICK, 0, 0);
+  EXPECT_EQ(next_clicks_, 1);
+}
+
+TEST_F(Win32ControlsTest, EnterPressesTheDefaultButton) {
+  SetFocus(Window(edit_));
+  PostMessageW(Window(edit_), WM_KEYDOWN, VK_RETURN, 0);
+  ui::ProcessMessages();
+  EXPECT_EQ(next_clicks_, 1);
+}
+
+TEST_F(Win32ControlsTest, AnErrorInAHandlerIsShownAndStaysInsideTheWindowProcedure) {
+  first_.OnClick = [](ui::Control&) { throw platform::Error("Cannot create file C:\\x"); };
+  second_.SetChecked(true);
+  SendMessageW(Window(first_), BM_CLICK, 0, 0);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0], "Cannot create file C:\\x");
+  EXPECT_TRUE(first_.Checked());
+}
+
+TEST_F(Win32ControlsTest, LabelsAndOptionsPaintOnTheFormsBackgroundInTheirColour) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  SendMessageW(Window(panel_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Window(label_)));
+  EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
+  EXPECT_EQ(GetBkColor(dc), RGB(248, 248, 237));
+  SendMessageW(Window(panel_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Window(box_)));
+  EXPECT_EQ(GetBkColor(dc), RGB(248, 248, 237));
+  DeleteDC(dc);
+}
+
+TEST_F(Win32ControlsTest, TextsAreNeverCutAndPicturesAreClippedAtTheControl) {
+  RECT r{};
+  GetClientRect(Window(image_), &r);
+  EXPECT_EQ(r.right, 48);
+  EXPECT_EQ(r.bottom, 42);
+  // The check box's caption is wider than its designed 97 pixels in most faces.
+  HDC dc = GetDC(Window(box_));
+  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Window(box_), WM_GETFONT, 0, 0)));
+  SIZE text{};
+  const std::wstring caption = ui::Wide("Tạo cơ sở dữ liệu");
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  ReleaseDC(Window(box_), dc);
+  GetClientRect(Window(box_), &r);
+  EXPECT_GE(r.right, std::max<LONG>(97, text.cx));
+  GetClientRect(Window(label_), &r);
+  EXPECT_GT(r.right, 0);
+  EXPECT_GT(r.bottom, 0);
+}
+
+}  // namespace
