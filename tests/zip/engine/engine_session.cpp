@@ -53,7 +53,7 @@ int Session::Run() {
   cmd.Specs = records.empty() ? nullptr : records.data();
   cmd.ToMemory = toMemory;
   cmd.OutBuffer = nullOutBuffer || memory.empty() ? nullptr : memory.data();
-  cmd.OutSize = static_cast<std::uint32_t>(memory.size());
+  cmd.OutSize = outSize.value_or(static_cast<std::uint32_t>(memory.size()));
   cmd.FromMemory = fromMemory;
   cmd.InBuffer = inData.data();
   cmd.InSize = static_cast<std::uint32_t>(inData.size());

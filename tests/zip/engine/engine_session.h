@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ class Session {
   bool toMemory = false;
   std::vector<std::uint8_t> memory;   // output buffer in memory mode (OutSize = its size)
   bool nullOutBuffer = false;
+  std::optional<std::uint32_t> outSize;  // OutSize when it is not memory.size()
   bool fromMemory = false;
   std::string inData;
   int checkValue = kUnzipCheckValue;

@@ -1,0 +1,89 @@
+// Spec matching and the cleaning of entry names, on their own.
+#include <gtest/gtest.h>
+
+#include "zip/engine/match.h"
+#include "zip/engine/name_map.h"
+
+namespace {
+
+using zipeng::CleanedName;
+using zipeng::CleanName;
+using zipeng::CleanResult;
+using zipeng::MatchSpec;
+
+TEST(MatchSpecTest, Table) {
+  struct Case {
+    const char* spec;
+    const char* name;
+    bool match;
+  } cases[] = {
+      {"*.dll", "a.dll", true},        {"*.dll", "b.DLL", true},          {"*.dll", "readme", false},
+      {"readme", "readme", true},      {"readme", "readme.txt", false},   {"abc*", "abcdef.txt", true},
+      {"abc*", "abcdef", true},        {"a?c.txt", "abc.txt", true},      {"a?c.txt", "ac.txt", false},
+      {"*", "dir/file.txt", true},     {"dir\\*.txt", "dir/x.txt", true}, {"*.txt", "dir.d/file", false},
+      {"*.*", "noext", true},          {"*x*y*z*", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {";bin/*.exe", "bin/a.exe", true}, {";bin/*.exe", "lib/a.exe", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MatchSpec(c.spec, c.name), c.match) << c.spec << " vs " << c.name;
+}
+
+std::string Joined(const CleanedName& n) {
+  std::string s = n.prefix;
+  for (const std::string& f : n.folders) s += f + "/";
+  return s + n.file;
+}
+
+TEST(CleanNameTest, ArchiveNamesStayRelative) {
+  struct Case {
+    const char* name;
+    const char* cleaned;
+  } cases[] = {
+      {"a/b/c.txt", "a/b/c.txt"},   {"/abs/x", "abs/x"},        {"//srv/share/x", "srv/share/x"},
+      {"C:/Windows/x", "C_/Windows/x"}, {"c:foo", "c_foo"},     {"./a/./b", "a/b"},
+      {"CON", "_CON"},              {"sub/nul.txt", "sub/_nul.txt"}, {"com7.log", "_com7.log"},
+      {"console", "console"},       {"file. . ", "file"},        {"tab\tname", "tabname"},
+  };
+  for (const Case& c : cases) {
+    CleanedName n;
+    ASSERT_EQ(CleanName(c.name, false, true, n), CleanResult::Ok) << c.name;
+    EXPECT_TRUE(n.prefix.empty()) << c.name;
+    EXPECT_EQ(Joined(n), c.cleaned) << c.name;
+  }
+}
+
+TEST(CleanNameTest, TraversalAndEmptyNames) {
+  CleanedName n;
+  for (const char* name : {"..", "../x", "a/../../x", "a/.../x", "a/. ./x", "a/.. /x"})
+    EXPECT_EQ(CleanName(name, false, true, n), CleanResult::Traversal) << name;
+  for (const char* name : {"", "/", ".", "?\?\?/"})
+    EXPECT_NE(CleanName(name, false, true, n), CleanResult::Traversal) << name;
+  EXPECT_EQ(CleanName(".", false, true, n), CleanResult::Empty);
+  // Without folder names only the last part counts, so a leading ".." cannot matter.
+  ASSERT_EQ(CleanName("../../x.txt", false, false, n), CleanResult::Ok);
+  EXPECT_EQ(Joined(n), "x.txt");
+}
+
+TEST(CleanNameTest, FolderEntries) {
+  CleanedName n;
+  ASSERT_EQ(CleanName("bin/", false, true, n), CleanResult::Ok);
+  EXPECT_TRUE(n.isFolder);
+  EXPECT_EQ(n.folders, std::vector<std::string>{"bin"});
+}
+
+TEST(CleanNameTest, CallerNamesMayBeAbsolute) {
+  CleanedName n;
+  ASSERT_EQ(CleanName("D:\\data\\x.fdb", true, true, n), CleanResult::Ok);
+  EXPECT_EQ(n.prefix, "D:\\");
+  EXPECT_EQ(Joined(n), "D:\\data/x.fdb");
+  ASSERT_EQ(CleanName("\\\\srv\\share\\y", true, true, n), CleanResult::Ok);
+  EXPECT_EQ(n.prefix, "\\\\");
+  EXPECT_EQ(CleanName("D:\\..\\x", true, true, n), CleanResult::Traversal);
+}
+
+TEST(ShortFormTest, EightDotThree) {
+  EXPECT_EQ(zipeng::ShortForm("averylongname.extension"), "averylon.ext");
+  EXPECT_EQ(zipeng::ShortForm("a b+c"), "a_b_c");
+  EXPECT_EQ(zipeng::ShortForm("short.t"), "short.t");
+}
+
+}  // namespace
