@@ -21,7 +21,7 @@ int ZE_STDCALL Record(void* caller, EngineCallbackRecord* rec) {
     e.arg2 = rec->Arg2;
     e.arg3 = rec->Arg3;
   }
-  if (e.action == kActAbortKey) s->abortKey = static_cast<std::uint32_t>(rec->Arg1);
+  if (e.action == kActAbortKey && rec->Arg1 != 0) s->abortKey = static_cast<std::uint32_t>(rec->Arg1);
   s->events.push_back(e);
   return s->handler ? s->handler(*rec) : 0;
 }
