@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <memory>
+#include <vector>
 
 #include "platform/drive_map.h"
 
@@ -42,14 +43,26 @@ std::string HostPath(const std::string& windows_path) {
   const std::string mapped = MapWindowsPath(windows_path, root);
   if (root.empty() || mapped.compare(0, root.size(), root) != 0) return mapped;
 
-  std::string out = root;
+  // Components below the root; "." and ".." are folded as Windows folds them, and ".." never
+  // climbs above the drive (C:\..\x is C:\x), so no path leaves the sandbox.
+  std::vector<std::string> parts;
   size_t pos = root.size();
-  bool resolving = true;
   while (pos < mapped.size()) {
     size_t next = mapped.find('/', pos + 1);
     if (next == std::string::npos) next = mapped.size();
     std::string part = mapped.substr(pos + 1, next - pos - 1);  // mapped[pos] is '/'
-    if (resolving && !part.empty() && part != "." && part != ".." && !Exists(out + "/" + part)) {
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (part != "." && !(part.empty() && next < mapped.size())) {
+      parts.push_back(part);
+    }
+    pos = next;
+  }
+
+  std::string out = root;
+  bool resolving = true;
+  for (std::string& part : parts) {
+    if (resolving && !part.empty() && !Exists(out + "/" + part)) {
       std::string found = FindFolded(out, part);
       if (found.empty()) {
         resolving = false;
@@ -58,7 +71,6 @@ std::string HostPath(const std::string& windows_path) {
       }
     }
     out += "/" + part;
-    pos = next;
   }
   return out;
 }

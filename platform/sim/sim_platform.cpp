@@ -25,14 +25,14 @@ SimPlatform::SimPlatform()
       resources_(root_ + "/resources"),
       libraries_(files_),
       platform_{registry_, files_, resources_, libraries_, boxes_, codepages_, clock_, shell_, processes_} {
+  namespace fs = std::filesystem;
+  for (const char* folder : {"c/Windows/system32", "c/Windows/Temp", "c/Setup", "resources"})
+    fs::create_directories(fs::path(root_) / folder);
   if (const char* env = std::getenv("QLR_SIM_ROOT")) {
     had_root_env_ = true;
     previous_root_env_ = env;
   }
   setenv("QLR_SIM_ROOT", root_.c_str(), 1);
-  namespace fs = std::filesystem;
-  for (const char* folder : {"c/Windows/system32", "c/Windows/Temp", "c/Setup", "resources"})
-    fs::create_directories(fs::path(root_) / folder);
   previous_ = SetCurrent(&platform_);
 }
 

@@ -71,6 +71,9 @@ TEST(SimFilesTest, NamesMatchInAnyCaseAndFaultsCanBeScripted) {
   EXPECT_TRUE(fs::is_regular_file(sim.Root() + "/c/Quenlar/MauBC/Report.xls"));
   EXPECT_TRUE(files.FileExists("C:\\QUENLAR\\MAUBC\\REPORT.XLS"));
   EXPECT_EQ(sim.Host("c:\\quenlar\\MAUBC\\report.XLS"), sim.Root() + "/c/Quenlar/MauBC/Report.xls");
+  // Like Windows, ".." stops at the top of the drive: nothing reaches outside the sandbox.
+  EXPECT_EQ(sim.Host("C:\\Quenlar\\..\\..\\..\\etc\\.\\passwd"), sim.Root() + "/c/etc/passwd");
+  EXPECT_TRUE(files.FileExists("C:\\Windows\\..\\Quenlar\\MauBC\\Report.xls"));
 
   // A refused write keeps the file it would have replaced.
   files.FailWrites([](const std::string& path) { return path.find("Report") != std::string::npos; });
