@@ -1,7 +1,8 @@
 #pragma once
 // Where each control of the setup form sits, in the form's client coordinates. The driver finds a
 // control by its window class and its place; a control that is not where the form's design puts it
-// is not found, so a layout fault shows as a missing control.
+// is not found, so a layout fault shows as a missing control. Sizes are the design's; the form may
+// widen a control so that its text fits the font Wine draws with, so they are reported, not required.
 #include <string_view>
 
 namespace e2e {

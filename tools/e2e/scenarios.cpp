@@ -54,12 +54,14 @@ class Walk {
     bool clicked = w_.Click(button);
     r_.Check(clicked, "click " + Narrow(button));
     if (!clicked) return;
-    r_.Check(w_.WaitForPage(page, timeout), Narrow(button) + " leads to page " + std::to_string(page) +
-                                                " (shown: " + std::to_string(w_.Page()) + ")");
+    bool reached = w_.WaitForPage(page, timeout);
+    r_.Check(reached, Narrow(button) + " leads to page " + std::to_string(page) + " (shown: " + std::to_string(w_.Page()) + ")");
   }
 
   void Caption(std::string_view control, const std::wstring& text) {
     r_.Equal(w_.Text(control), text, "text of " + Narrow(control));
+    if (!w_.Find(control)) r_.Note("on its bar or page: " + w_.Describe(control));
+    if (!w_.HasDesignSize(control)) r_.Note(Narrow(control) + " is not of the design's size: " + w_.Describe(control));
   }
 
   void Enabled(std::string_view control, bool enabled) {

@@ -1,5 +1,6 @@
 #include "tools/e2e/setup_window.h"
 
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -16,6 +17,8 @@ constexpr UINT kMessageTimeoutMs = 500;
 
 // The text control of a standard message box has this identifier (Windows and Wine alike).
 constexpr int kBoxTextId = 0xFFFF;
+
+const std::wstring kNoAnswer = L"<no answer>";
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -79,7 +82,7 @@ std::wstring WindowText(HWND window) {
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
                            kMessageTimeoutMs, &copied))
-    return L"<no answer>";
+    return kNoAnswer;
   return std::wstring(buffer, copied);
 }
 
@@ -136,10 +139,32 @@ HWND SetupWindow::Find(std::string_view name) const {
     if (_wcsicmp(ClassOf(child).c_str(), std::wstring(place->window_class).c_str()) != 0) continue;
     RECT r = RectInForm(form_, child);
     if (r.left != place->left || r.top != place->top) continue;
-    if (place->width && (r.right - r.left != place->width || r.bottom - r.top != place->height)) continue;
     return child;
   }
   return nullptr;
+}
+
+bool SetupWindow::HasDesignSize(std::string_view name) const {
+  const ControlPlace* place = PlaceOf(name);
+  HWND control = Find(name);
+  if (!place || !control || !place->width) return true;
+  RECT r = RectInForm(form_, control);
+  return r.right - r.left == place->width && r.bottom - r.top == place->height;
+}
+
+std::string SetupWindow::Describe(std::string_view name) const {
+  const ControlPlace* place = PlaceOf(name);
+  HWND holder = place ? FindHolder(place->holder) : nullptr;
+  if (!holder) return "no bar or page to hold it";
+  std::string out;
+  for (HWND child : Descendants(holder)) {
+    RECT r = RectInForm(form_, child);
+    char line[160];
+    std::snprintf(line, sizeof line, "%s%ls %ld,%ld %ldx%ld", out.empty() ? "" : "; ", ClassOf(child).c_str(), r.left,
+                  r.top, r.right - r.left, r.bottom - r.top);
+    out += line;
+  }
+  return out;
 }
 
 int SetupWindow::Page() const {
@@ -201,8 +226,15 @@ bool SetupWindow::Type(std::string_view name, const std::wstring& text) {
 void SetupWindow::AnswerBoxes() {
   HWND box = FindProcessWindow(process_.dwProcessId, true);
   if (!box) return;
-  BoxSeen seen{WindowText(box), L""};
-  if (HWND text = GetDlgItem(box, kBoxTextId)) seen.text = WindowText(text);
+  // A box just made may not answer yet while its owner's thread sets it up.
+  BoxSeen seen;
+  for (int i = 0; i < 20; ++i) {
+    seen.caption = WindowText(box);
+    HWND text = GetDlgItem(box, kBoxTextId);
+    seen.text = text ? WindowText(text) : L"";
+    if (seen.caption != kNoAnswer && seen.text != kNoAnswer) break;
+    std::this_thread::sleep_for(100ms);
+  }
   for (int answer : {IDOK, IDYES}) {
     if (HWND button = GetDlgItem(box, answer)) {
       boxes_.push_back(seen);

@@ -33,6 +33,10 @@ class SetupWindow {
 
   // The control named in the form's layout on the bar or page now shown; nullptr when absent.
   HWND Find(std::string_view name) const;
+  // The windows on the bar or page that holds `name`, with class and place, for a failure report.
+  std::string Describe(std::string_view name) const;
+  // Whether the control has the size the design gives it (true when the design gives none).
+  bool HasDesignSize(std::string_view name) const;
   // Which page is shown; -1 when none or more than one page panel is visible.
   int Page() const;
 
