@@ -209,6 +209,7 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
   if (!input.ReadAt(localPos + LocalHeader::kSize, localName.data(), localName.size(), got) || got != localName.size())
     return ReportStop(call, kMemberEof);
   localName = ConvertName(call, CutName(call, std::move(localName), false), h.hostSystem, h.versionMadeBy);
+  call.Verbose("Read local filename %s", localName.c_str());
   if (localName != e.name) {
     call.Message(kWarning, "Names do not match - using '%s' [local:%s]", e.name.c_str(), localName.c_str());
     call.Raise(kWarn);

@@ -7,6 +7,8 @@
 #include "tests/zip/engine/engine_session.h"
 #include "tools/zipwriter/zipwriter.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 class ExportsTest : public ::testing::Test {
@@ -114,6 +116,30 @@ TEST_F(ExportsTest, ConcurrentCallsKeepTheirOwnState) {
   EXPECT_EQ(r1, kUnzAborted);
   EXPECT_EQ(r2, 20);
   EXPECT_NE(one.abortKey, two.abortKey);
+}
+
+}  // namespace
+
+namespace {
+
+// A settings file beside the library turns on the diagnostic log for every call.
+TEST_F(ExportsTest, DiagnosticLogFromTheSettingsFile) {
+  ASSERT_NE(Engine().Path(), nullptr);
+  fs::path library = Engine().Path();
+  fs::path ini = library;
+  ini.replace_extension(".INI");
+  if (fs::exists(ini)) GTEST_SKIP() << "a settings file is already there";
+  TempDir dir;
+  WriteFile(ini, "[UNZIP]\r\nLevel=1\r\nPath=" + dir.str() + "\r\nName=diag*\r\n");
+  Session s;
+  s.archive = dir.Sub("missing.zip");
+  s.Run();
+  fs::remove(ini);
+  std::vector<std::string> logs = ListFiles(dir.path());
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].rfind("diag[", 0), 0u) << logs[0];
+  EXPECT_EQ(logs[0].substr(logs[0].size() - 5), "].log");
+  EXPECT_NE(ReadFile(dir.path() / logs[0]).find("can't find zipfile"), std::string::npos);
 }
 
 }  // namespace

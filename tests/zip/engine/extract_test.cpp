@@ -337,3 +337,35 @@ TEST_F(ExtractTest, ArchiveInMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names from MS-DOS hosts are in the OEM code page; the engine hands them on in the ANSI one.
+TEST_F(ExtractTest, OemNamesBecomeAnsi) {
+  Archive a;
+  a.entries.push_back({.name = "caf\x82.txt", .data = "dos", .hostSystem = 0});   // OEM 0x82 is e-acute
+  a.entries.push_back({.name = "na\xEFve.txt", .data = "unix", .hostSystem = 3});  // left alone
+  Session s = Prepare(a);
+  s.test = true;
+  EXPECT_EQ(s.Run(), 2);
+  ASSERT_EQ(s.Of(kActItemStarted).size(), 2u);
+  EXPECT_EQ(s.Of(kActItemStarted)[0].text, "caf\xE9.txt");
+  EXPECT_EQ(s.Of(kActItemStarted)[1].text, "na\xEFve.txt");
+}
+
+TEST_F(ExtractTest, VerboseAddsItsMessages) {
+  Archive a;
+  a.entries.push_back({.name = "v.txt", .data = "v"});
+  Session quiet = Prepare(a);
+  quiet.test = true;
+  EXPECT_EQ(quiet.Run(), 1);
+  EXPECT_FALSE(quiet.HasMessage("DLL expects to test 1 files"));
+  Session loud = Prepare(a);
+  loud.test = true;
+  loud.verbose = true;
+  EXPECT_EQ(loud.Run(), 1);
+  EXPECT_TRUE(loud.HasMessage("DLL expects to test 1 files"));
+  EXPECT_TRUE(loud.HasMessage("Read local filename v.txt"));
+}
+
+}  // namespace
