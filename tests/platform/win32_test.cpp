@@ -8,6 +8,7 @@
 #include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
+#include "platform/shell.h"
 
 namespace platform {
 namespace {
@@ -36,6 +37,11 @@ TEST(Win32ProcessesTest, TheSnapshotListsThisProgram) {
                            [](const ProcessEntry& e) { return Lower(e.exe_file) == "platform_win32_test.exe"; });
   ASSERT_NE(self, table.end());
   EXPECT_NE(self->id, 0u);
+}
+
+TEST(Win32ShellTest, AFileThatCannotBeStartedGivesTheSystemsCode) {
+  // Results of 32 and below are the shell's error codes; 2 is "file not found".
+  EXPECT_EQ(Current().shell.Execute("open", "C:\\qlr-no-such-folder\\nothing.exe", "", "", kSwHide), 2);
 }
 
 }  // namespace
