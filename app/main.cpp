@@ -5,9 +5,7 @@
 #include "app/setup_form.h"
 #include "ui/backend.h"
 
-#ifdef _WIN32
 #include <windows.h>
-#endif
 
 namespace {
 
@@ -24,8 +22,4 @@ int RunSetup() {
 
 }  // namespace
 
-#ifdef _WIN32
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunSetup(); }
-#else
-int main() { return RunSetup(); }
-#endif

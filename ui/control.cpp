@@ -77,6 +77,12 @@ void Control::SetHint(const std::wstring& hint) {
   Notify(Property::Hint);
 }
 
+void Control::SetShowHint(bool show) {
+  if (show == show_hint_) return;
+  show_hint_ = show;
+  Notify(Property::Hint);
+}
+
 void Control::Click() {
   if (OnClick) OnClick(*this);
 }

@@ -59,7 +59,7 @@ class Control {
   const std::wstring& Hint() const { return hint_; }
   void SetHint(const std::wstring& hint);
   bool ShowHint() const { return show_hint_; }
-  void SetShowHint(bool show) { show_hint_ = show; }
+  void SetShowHint(bool show);
 
   EventHandler OnClick;
   // Runs the click handler, as code calling Click() on the control does.

@@ -198,7 +198,7 @@ TEST_F(PageFlowTest, FolderMustBeAFullPathTheSystemCodePageCanHold) {
     EXPECT_NE(sim.boxes().Shown()[0].text.find("Thư mục ứng dụng"), std::string::npos);
   }
   const wchar_t* accepted[] = {L"C:\\Quenlar", L"d:\\", L"\\\\server\\share", L"\\\\server\\share\\Quenlar",
-                               L"C:\\K\u1EBF to\u00E1n"};
+                               L"C:\\K\u00EA to\u00E1n"};
   for (const wchar_t* folder : accepted) {
     sim.boxes().Forget();
     form().Edit_AppPath.SetText(folder);

@@ -5,7 +5,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -14,6 +16,7 @@
 #include "ui/backend.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/save_dialog.h"
 #include "ui/text.h"
 #include "ui/win32/win32_backend.h"
 
@@ -158,6 +161,16 @@ TEST_F(Win32ControlsTest, UsersActionsOnTheWindowsReachTheModel) {
   EXPECT_EQ(edit_.Hint(), L"D:\\Data\\ketoan.fdb");
   SendMessageW(Window(next_), BM_CLICK, 0, 0);
   EXPECT_EQ(next_clicks_, 1);
+
+  // The hint is the tooltip of the edit box.
+  wchar_t tip[256] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = Window(panel_);
+  tool.uId = reinterpret_cast<UINT_PTR>(Window(edit_));
+  tool.lpszText = tip;
+  SendMessageW(backend_.Tooltip(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(tip, L"D:\\Data\\ketoan.fdb");
 }
 
 TEST_F(Win32ControlsTest, EnterPressesTheDefaultButton) {
@@ -203,6 +216,62 @@ TEST_F(Win32ControlsTest, TextsAreNeverCutAndPicturesAreClippedAtTheControl) {
   GetClientRect(Window(label_), &r);
   EXPECT_GT(r.right, 0);
   EXPECT_GT(r.bottom, 0);
+}
+
+// Written by the user's thread before `found` is set, read by the test after it joined.
+struct DialogSeen {
+  std::wstring title;
+  std::atomic<bool> found{false};
+};
+
+// Plays the user at the save dialog from another thread: waits for it, reads its title, types a
+// name (or none) and presses OK (or Cancel).
+std::thread AnswerSaveDialog(DialogSeen& seen, const wchar_t* name) {
+  const DWORD process = GetCurrentProcessId();
+  return std::thread([&seen, name, process] {
+    for (int i = 0; i < 400 && !seen.found; ++i) {
+      HWND dialog = nullptr;
+      while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(dialog, &owner);
+        if (owner != process || !IsWindowVisible(dialog)) continue;
+        wchar_t title[256] = {};
+        GetWindowTextW(dialog, title, 256);
+        seen.title = title;
+        seen.found = true;
+        if (name) {
+          // The file name box: a combo box in the Explorer style (cmb13), an edit box (edt1) before it.
+          if (!SetDlgItemTextW(dialog, 0x47c, name)) SetDlgItemTextW(dialog, 0x480, name);
+          PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        } else {
+          PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        break;
+      }
+      Sleep(50);
+    }
+  });
+}
+
+TEST_F(Win32ControlsTest, SaveDialogReturnsTheTypedNameOrNothing) {
+  ui::SaveDialog dialog(&form_);
+  dialog.Title = ui::Wide("Tệp cơ sở dữ liệu");
+  dialog.Filter = L"FireBird file (*.fdb)|*.FDB";
+  dialog.InitialDir = L"C:\\windows";
+
+  DialogSeen cancelled;
+  std::thread user = AnswerSaveDialog(cancelled, nullptr);
+  EXPECT_FALSE(dialog.Execute());
+  user.join();
+  EXPECT_TRUE(cancelled.found);
+  EXPECT_EQ(cancelled.title, ui::Wide("Tệp cơ sở dữ liệu"));
+  EXPECT_TRUE(dialog.FileName.empty());
+
+  DialogSeen chosen;
+  user = AnswerSaveDialog(chosen, L"C:\\windows\\ketoan.fdb");
+  EXPECT_TRUE(dialog.Execute());
+  user.join();
+  EXPECT_EQ(CharLowerW(dialog.FileName.data()), std::wstring(L"c:\\windows\\ketoan.fdb"));
 }
 
 }  // namespace

@@ -276,10 +276,14 @@ void LabelPeer::ApplyBounds() {
 }
 
 void LabelPeer::ApplyText() {
+  // A static control paints only what it covers now; its parent repaints what it leaves.
+  RECT before{};
+  GetWindowRect(Hwnd(), &before);
+  MapWindowPoints(HWND_DESKTOP, GetParent(Hwnd()), reinterpret_cast<POINT*>(&before), 2);
   StandardPeer::ApplyText();
   ApplyBounds();
-  // A static control paints only what it covers now; its parent repaints what it left.
-  InvalidateRect(GetParent(Hwnd()), nullptr, TRUE);
+  InvalidateRect(GetParent(Hwnd()), &before, TRUE);
+  InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 HBRUSH LabelPeer::CtlColor(HDC dc) { return PrepareBackground(backend_, label_, dc); }
