@@ -112,14 +112,28 @@ void MakeFile(const std::wstring& path) {
   CloseHandle(file);
 }
 
-StandInProcess::StandInProcess(const std::wstring& file_name) {
+void PlaceStandIn(const std::wstring& program, const std::wstring& path) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::filesystem::path idle = std::filesystem::path(self).parent_path() / L"qlr_e2e_idle.exe";
-  std::filesystem::path folder = std::filesystem::temp_directory_path() / L"qlr-e2e";
-  std::filesystem::create_directories(folder);
-  path_ = (folder / file_name).wstring();
-  std::filesystem::copy_file(idle, path_, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(std::filesystem::path(self).parent_path() / program, path,
+                             std::filesystem::copy_options::overwrite_existing);
+}
+
+std::optional<std::wstring> ReadTextFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::wstring text(GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
+  DWORD read = 0;
+  BOOL ok = ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
+StandInProcess::StandInProcess(const std::wstring& file_name) {
+  path_ = (std::filesystem::temp_directory_path() / L"qlr-e2e" / file_name).wstring();
+  PlaceStandIn(L"qlr_e2e_idle.exe", path_);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring command = L"\"" + path_ + L"\"";

@@ -25,6 +25,10 @@ void WriteBytes(HKEY root, const std::wstring& path, const std::wstring& name, c
 
 bool FolderExists(const std::wstring& path);
 void MakeFile(const std::wstring& path);
+// Copies one of the stand-in programs built beside the driver to `path` (folders made as needed).
+void PlaceStandIn(const std::wstring& program, const std::wstring& path);
+// The text of a UTF-16 file, nothing when it cannot be read.
+std::optional<std::wstring> ReadTextFile(const std::wstring& path);
 
 // A copy of the driver's idle program started under another file name (a stand-in server
 // process for the setup's probe); ended when this goes.

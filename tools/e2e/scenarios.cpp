@@ -258,8 +258,27 @@ void NewInstallation(const std::wstring& program, Report& r) {
   walk.Finish();
 }
 
+// The control registration runs the REGSVR32.exe of the application folder (a stand-in that
+// notes how it was started), hidden, with the folder as its working folder.
+void CheckRegistration(Report& r) {
+  std::optional<std::wstring> started;
+  for (int i = 0; i < 100 && !(started = ReadTextFile(kFolder + L"\\started.txt")); ++i) Sleep(100);
+  r.Check(started.has_value(), "the folder's REGSVR32.exe was started");
+  if (!started) return;
+  std::vector<std::wstring> lines;
+  for (size_t at = 0, end; (end = started->find(L'\n', at)) != std::wstring::npos; at = end + 1)
+    lines.push_back(started->substr(at, end - at));
+  r.Check(lines.size() == 3, "the stand-in noted three lines");
+  if (lines.size() != 3) return;
+  r.Check(lines[0].find(L"C:\\Quenlar\\REGSVR32.exe") != std::wstring::npos, "started by its full path: " + Utf8(lines[0]));
+  r.Check(lines[0].ends_with(L" KeyHelp.ocx"), "with the parameter KeyHelp.ocx");
+  r.Equal(lines[1], kFolder, "its working folder");
+  r.Equal(lines[2], L"0", "its show command (hidden)");
+}
+
 // A workstation starts no server, so its run does not wait for one.
 void Workstation(const std::wstring& program, Report& r) {
+  PlaceStandIn(L"qlr_e2e_recorder.exe", kFolder + L"\\REGSVR32.exe");
   SetupWindow w(program);
   Walk walk(w, r, "workstation");
   walk.Press("btn_TiepTuc", 1);
@@ -278,6 +297,7 @@ void Workstation(const std::wstring& program, Report& r) {
   walk.NoBoxes("on a workstation without a server process");
   walk.Result(true);
   CheckRunSettings(r);
+  CheckRegistration(r);
   walk.Finish();
 }
 
