@@ -50,7 +50,7 @@ class Walk {
   }
 
   // Presses a button and expects the page it leads to.
-  void Press(std::string_view button, int page, std::chrono::milliseconds timeout = 10s) {
+  void Press(std::string_view button, int page, std::chrono::milliseconds timeout = 30s) {
     bool clicked = w_.Click(button);
     r_.Check(clicked, "click " + Narrow(button));
     if (!clicked) return;
@@ -134,14 +134,14 @@ void CheckDword(Report& r, HKEY root, const std::wstring& key, const std::wstrin
 }
 
 // What every install run writes, read back through the real registry.
-void CheckRunSettings(Report& r) {
-  r.Check(FolderExists(kFolder), "the folder C:\\Quenlar exists");
-  CheckString(r, HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", kFolder, "HKLM AppPath");
+void CheckRunSettings(Report& r, const std::wstring& folder = kFolder) {
+  r.Check(FolderExists(folder), "the folder " + Utf8(folder) + " exists");
+  CheckString(r, HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", folder, "HKLM AppPath");
   CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"hecsdl", L"Firebird", "HKCU hecsdl");
   CheckString(r, HKEY_CLASSES_ROOT, L".fdb", L"", L"zozazera_db", "HKCR .fdb");
   CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\shell\\open\\command", L"",
-              L"\"C:\\Quenlar\\zozazera.exe\" \"%1\"", "HKCR open command");
-  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\DefaultIcon", L"", L"\"C:\\Quenlar\\zozazera.exe\",0",
+              L"\"" + folder + L"\\zozazera.exe\" \"%1\"", "HKCR open command");
+  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\DefaultIcon", L"", L"\"" + folder + L"\\zozazera.exe\",0",
               "HKCR default icon");
   CheckDword(r, HKEY_CURRENT_USER, kPolicyKey, L"DisableCMD", 0, "HKCU DisableCMD");
   CheckDword(r, HKEY_LOCAL_MACHINE, kNetworkKey, L"DisableDHCPMediaSense", 1, "HKLM DisableDHCPMediaSense");
@@ -260,9 +260,9 @@ void NewInstallation(const std::wstring& program, Report& r) {
 
 // The control registration runs the REGSVR32.exe of the application folder (a stand-in that
 // notes how it was started), hidden, with the folder as its working folder.
-void CheckRegistration(Report& r) {
+void CheckRegistration(Report& r, const std::wstring& folder) {
   std::optional<std::wstring> started;
-  for (int i = 0; i < 100 && !(started = ReadTextFile(kFolder + L"\\started.txt")); ++i) Sleep(100);
+  for (int i = 0; i < 100 && !(started = ReadTextFile(folder + L"\\started.txt")); ++i) Sleep(100);
   r.Check(started.has_value(), "the folder's REGSVR32.exe was started");
   if (!started) return;
   std::vector<std::wstring> lines;
@@ -270,15 +270,17 @@ void CheckRegistration(Report& r) {
     lines.push_back(started->substr(at, end - at));
   r.Check(lines.size() == 3, "the stand-in noted three lines");
   if (lines.size() != 3) return;
-  r.Check(lines[0].find(L"C:\\Quenlar\\REGSVR32.exe") != std::wstring::npos, "started by its full path: " + Utf8(lines[0]));
+  r.Check(lines[0].find(L"\"" + folder + L"\\REGSVR32.exe\"") == 0, "started by its full path: " + Utf8(lines[0]));
   r.Check(lines[0].ends_with(L" KeyHelp.ocx"), "with the parameter KeyHelp.ocx");
-  r.Equal(lines[1], kFolder, "its working folder");
+  r.Equal(lines[1], folder, "its working folder");
   r.Equal(lines[2], L"0", "its show command (hidden)");
 }
 
-// A workstation starts no server, so its run does not wait for one.
+// A workstation, installed into a folder the user types, starts no server, so its run does not
+// wait for one.
 void Workstation(const std::wstring& program, Report& r) {
-  PlaceStandIn(L"qlr_e2e_recorder.exe", kFolder + L"\\REGSVR32.exe");
+  const std::wstring folder = kFolder + L"\\Tram";
+  PlaceStandIn(L"qlr_e2e_recorder.exe", folder + L"\\REGSVR32.exe");
   SetupWindow w(program);
   Walk walk(w, r, "workstation");
   walk.Press("btn_TiepTuc", 1);
@@ -286,6 +288,9 @@ void Workstation(const std::wstring& program, Report& r) {
   r.Check(w.WaitFor([&] { return w.Checked("rdo_MayTram"); }, 5s), "rdo_MayTram checked");
   walk.Checked("rdo_MayChu", false);
   walk.Press("btn_TiepTuc", 3);
+  walk.Caption("Edit_AppPath", kFolder);
+  r.Check(w.Type("Edit_AppPath", folder), "type the folder");
+  walk.Caption("Edit_AppPath", folder);
   walk.Press("btn_TiepTuc", 4);
   // No database on this machine: the box is cleared and the database controls go grey.
   r.Check(w.Click("chk_TaoCSDL"), "click chk_TaoCSDL");
@@ -296,8 +301,8 @@ void Workstation(const std::wstring& program, Report& r) {
   walk.Press("btn_TiepTuc", 6, kRunTimeout);
   walk.NoBoxes("on a workstation without a server process");
   walk.Result(true);
-  CheckRunSettings(r);
-  CheckRegistration(r);
+  CheckRunSettings(r, folder);
+  CheckRegistration(r, folder);
   walk.Finish();
 }
 

@@ -99,7 +99,7 @@ SetupWindow::SetupWindow(const std::wstring& program) {
         form_ = FindProcessWindow(process_.dwProcessId, false);
         return form_ != nullptr && Page() == 0;
       },
-      30s);
+      60s);
   if (!ready) throw std::runtime_error("the setup's window did not appear on page 0");
 }
 

@@ -52,7 +52,7 @@ class SetupWindow {
   // Waits until `done` holds, answering (OK, Yes) and recording every message box the setup shows
   // meanwhile. False on time-out.
   bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-  bool WaitForPage(int page, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  bool WaitForPage(int page, std::chrono::milliseconds timeout = std::chrono::seconds(30));
   // Boxes answered since the last call.
   std::vector<BoxSeen> TakeBoxes();
 
