@@ -5,7 +5,6 @@
 #include "app/setup_form.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
-#include "ui/text.h"
 
 namespace {
 

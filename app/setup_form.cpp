@@ -88,7 +88,6 @@ TFCaiDat::TFCaiDat()
       lbl_ThongBaoKetQua(&Panel_KetThuc, "lbl_ThongBaoKetQua", {32, 32, 0, 0}),
       lbl_GoiY(&Panel_KetThuc, "lbl_GoiY", {32, 56, 0, 0}),
       SaveDialog1(this) {
-  if (!FCaiDat) FCaiDat = this;
   if (!ui::MainForm()) ui::SetMainForm(this);
 
   // The form description.
@@ -135,6 +134,7 @@ TFCaiDat::TFCaiDat()
   rdo_FirebirdClick(rdo_Firebird);
 
   FormCreate(*this);
+  if (!FCaiDat) FCaiDat = this;
 }
 
 TFCaiDat::~TFCaiDat() {

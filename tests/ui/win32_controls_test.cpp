@@ -18,6 +18,7 @@
 #include "ui/form.h"
 #include "ui/save_dialog.h"
 #include "ui/text.h"
+#include "ui/win32/pictures.h"
 #include "ui/win32/win32_backend.h"
 
 namespace {
@@ -216,6 +217,20 @@ TEST_F(Win32ControlsTest, TextsAreNeverCutAndPicturesAreClippedAtTheControl) {
   GetClientRect(Window(label_), &r);
   EXPECT_GT(r.right, 0);
   EXPECT_GT(r.bottom, 0);
+}
+
+TEST(PicturesTest, FormsPicturesDecodeFromTheProgramsResources) {
+  using Kind = ui::Picture::Kind;
+  const ui::Picture pictures[] = {{Kind::Png, "LOGO", 105, 65},
+                                  {Kind::Icon, "ICON_NEW", 32, 32},
+                                  {Kind::Icon, "ICON_UPGRADE", 48, 48},
+                                  {Kind::Icon, "ICON_REMOVE", 32, 32},
+                                  {Kind::Icon, "GLYPH_OPEN", 16, 16},
+                                  {Kind::Icon, "APPICON", 32, 32}};
+  ui::win32::ComScope com;
+  for (const ui::Picture& picture : pictures) EXPECT_TRUE(ui::win32::LoadedPicture(picture).Loaded()) << picture.resource;
+  EXPECT_FALSE(ui::win32::LoadedPicture({Kind::Png, "NO_SUCH_PICTURE", 1, 1}).Loaded());
+  EXPECT_FALSE(ui::win32::LoadedPicture({Kind::Png, "ICON_NEW", 32, 32}).Loaded());  // not a PNG resource
 }
 
 // Written by the user's thread before `found` is set, read by the test after it joined.

@@ -15,6 +15,7 @@ class LoadedPicture {
   // Draws at (x, y) of the device context; what passes the clip region is cut off.
   void Draw(HDC dc, int x, int y) const;
   HICON Icon() const { return icon_.get(); }
+  bool Loaded() const { return bitmap_ || icon_; }
 
  private:
   unique_bitmap bitmap_;  // 32-bit premultiplied BGRA, for PNG
