@@ -84,10 +84,11 @@ void ExpectWholeTexts(HWND form, const std::string& page) {
   EXPECT_GT(checked, 0) << page;
 }
 
-// The form as the screen shows it, into a PNG file.
+// The form's client area as the screen shows it, into a PNG file.
 void SaveShot(HWND form, const std::wstring& path) {
   RECT r{};
-  GetWindowRect(form, &r);
+  GetClientRect(form, &r);
+  MapWindowPoints(form, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
