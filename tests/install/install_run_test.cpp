@@ -74,17 +74,25 @@ TEST_F(InstallRunTest, ARunRecordsTheSettingsAndTheFileTypeAndStartsTheRegistrat
 }
 
 TEST_F(InstallRunTest, AFolderIsTakenAsTyped) {
-  SetFolder(L"D:\\Ke Toan\\");
   StartServer();
-
-  Run(true);
-
-  EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), "D:\\Ke Toan\\");
-  EXPECT_EQ(ClassValue("zozazera_db\\shell\\open\\command"), "\"D:\\Ke Toan\\\\zozazera.exe\" \"%1\"");
-  EXPECT_EQ(ClassValue("zozazera_db\\DefaultIcon"), "\"D:\\Ke Toan\\\\zozazera.exe\",0");
-  ASSERT_EQ(sim.shell().Calls().size(), 1u);
-  EXPECT_EQ(sim.shell().Calls()[0].file, "D:\\Ke Toan\\\\REGSVR32.exe");
-  EXPECT_EQ(sim.shell().Calls()[0].directory, "D:\\Ke Toan\\");
+  const struct {
+    std::wstring typed;
+    std::string program;  // as the file type and the registration name it
+    std::string folder;   // as "AppPath" and the working folder hold it
+  } cases[] = {
+      {L"D:\\Ke Toan\\", "D:\\Ke Toan\\\\", "D:\\Ke Toan\\"},  // the separator is doubled, not removed
+      {L"", "\\", ""},  // the root of the current drive
+  };
+  for (const auto& c : cases) {
+    SetFolder(c.typed);
+    Run(true);
+    EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), c.folder);
+    EXPECT_EQ(ClassValue("zozazera_db\\shell\\open\\command"), "\"" + c.program + "zozazera.exe\" \"%1\"");
+    EXPECT_EQ(ClassValue("zozazera_db\\DefaultIcon"), "\"" + c.program + "zozazera.exe\",0");
+    ASSERT_FALSE(sim.shell().Calls().empty());
+    EXPECT_EQ(sim.shell().Calls().back().file, c.program + "REGSVR32.exe");
+    EXPECT_EQ(sim.shell().Calls().back().directory, c.folder);
+  }
 }
 
 TEST_F(InstallRunTest, AFolderThatCannotBeMadeDoesNotStopTheRun) {
