@@ -65,6 +65,9 @@ void Win32Backend::Show(Form& form) {
   HWND hwnd = reinterpret_cast<HWND>(form.Handle());
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
+  // The keyboard starts on the default button, as the designer's first control in tab order.
+  if (const Button* button = FindDefaultButton(form); button && button->Reachable())
+    SetFocus(reinterpret_cast<HWND>(button->Handle()));
 }
 
 void Win32Backend::Realize(Control& control) {
