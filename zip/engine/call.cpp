@@ -295,7 +295,7 @@ void Call::ReadLogSettings() {
     char stamp[16];
     FormatBounded(stamp, sizeof stamp, "%X", static_cast<unsigned>(os::TimeStamp()));
     name.pop_back();
-    name += "[" + std::string(stamp) + "].log";
+    name.append("[").append(stamp).append("].log");
   }
   if (!folder.empty() && !EndsWithSeparator(folder)) folder += '\\';
   log_ = os::File::OpenAppend(folder + name);

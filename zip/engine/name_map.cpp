@@ -59,7 +59,10 @@ std::string ShortForm(std::string_view part) {
     return s;
   };
   std::string out = fat(base, 8);
-  if (!ext.empty()) out += "." + fat(ext, 3);
+  if (!ext.empty()) {
+    out += '.';
+    out += fat(ext, 3);
+  }
   return out;
 }
 
@@ -70,13 +73,14 @@ CleanResult CleanName(std::string_view name, bool replaced, bool keepFolders, Cl
     for (char& c : work)
       if (c == '\\') c = '/';
     if (work.size() >= 2 && std::isalpha(static_cast<unsigned char>(work[0])) && work[1] == ':') {
-      out.prefix = work.substr(0, 2) + "\\";
+      out.prefix = work.substr(0, 2);
+      out.prefix += '\\';
       work.erase(0, 2);
     } else if (work.compare(0, 2, "//") == 0) {
-      out.prefix = "\\\\";
+      out.prefix.assign(2, '\\');
       work.erase(0, 2);
     } else if (!work.empty() && work[0] == '/') {
-      out.prefix = "\\";
+      out.prefix.assign(1, '\\');
     }
   }
   out.isFolder = !work.empty() && work.back() == '/';
@@ -155,7 +159,8 @@ MapOutcome MapName(Call& call, const std::string& name, bool replaced, std::stri
     } else {
       created = false;
     }
-    dir = candidate + "\\";
+    dir = candidate;
+    dir += '\\';
   }
 
   if (cleaned.isFolder) {

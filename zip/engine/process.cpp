@@ -37,20 +37,26 @@ struct CentralEntry {
 
 enum class Next { Entry, StopCall };
 
-// The end record nearest the end of the file, within its last 66000 bytes.
-bool FindEndRecord(ArchiveInput& input, EndRecord& end, std::uint64_t& position) {
-  std::uint64_t size = input.Size();
-  std::size_t span = size < kEndSearch ? static_cast<std::size_t>(size) : kEndSearch;
-  if (span < EndRecord::kSize) return false;
-  std::vector<std::uint8_t> tail(span);
-  std::size_t got = 0;
-  if (!input.ReadAt(size - span, tail.data(), span, got) || got != span) return false;
-  for (std::size_t i = span - EndRecord::kSize + 1; i-- > 0;) {
-    if (auto record = EndRecord::read(tail.data() + i, span - i)) {
-      end = *record;
-      position = size - span + i;
-      return true;
+// The end record nearest the end of the file, within its last 66000 bytes, read backwards in
+// blocks that overlap by one record less a byte, so a record across a boundary is seen whole.
+bool FindEndRecord(ArchiveInput& input, std::uint8_t* block, EndRecord& end, std::uint64_t& position) {
+  const std::uint64_t size = input.Size();
+  const std::uint64_t lowest = size > kEndSearch ? size - kEndSearch : 0;
+  std::uint64_t blockEnd = size;
+  while (blockEnd - lowest >= EndRecord::kSize) {
+    std::uint64_t length = blockEnd - lowest < kBlockSize ? blockEnd - lowest : kBlockSize;
+    std::uint64_t blockStart = blockEnd - length;
+    std::size_t got = 0;
+    if (!input.ReadAt(blockStart, block, static_cast<std::size_t>(length), got) || got != length) return false;
+    for (std::size_t i = got - EndRecord::kSize + 1; i-- > 0;) {
+      if (auto record = EndRecord::read(block + i, got - i)) {
+        end = *record;
+        position = blockStart + i;
+        return true;
+      }
     }
+    if (blockStart == lowest) break;
+    blockEnd = blockStart + EndRecord::kSize - 1;
   }
   return false;
 }
@@ -335,13 +341,13 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
   return call.fatalOutput ? Next::StopCall : Next::Entry;
 }
 
-std::unique_ptr<ArchiveInput> OpenWithEndRecord(const std::string& name, EndRecord& end, std::uint64_t& position,
-                                                bool& opened) {
+std::unique_ptr<ArchiveInput> OpenWithEndRecord(const std::string& name, std::uint8_t* block, EndRecord& end,
+                                                std::uint64_t& position, bool& opened) {
   os::File file = os::File::OpenRead(name);
   opened = file.IsOpen();
   if (!opened) return nullptr;
   auto input = std::make_unique<ArchiveInput>(std::move(file));
-  return FindEndRecord(*input, end, position) ? std::move(input) : nullptr;
+  return FindEndRecord(*input, block, end, position) ? std::move(input) : nullptr;
 }
 
 bool CentralSignatureAt(ArchiveInput& input, std::uint64_t position) {
@@ -358,14 +364,14 @@ void ProcessArchive(Call& call) {
   std::unique_ptr<ArchiveInput> input;
   if (call.fromMemory) {
     input = std::make_unique<ArchiveInput>(call.inBuffer, call.inSize);
-    if (!FindEndRecord(*input, end, endPos)) {
+    if (!FindEndRecord(*input, call.inBlock.get(), end, endPos)) {
       call.Message(kPlain, "can't find zip file dir");
       NotProcessed(call);
       return;
     }
   } else {
     bool opened = false;
-    input = OpenWithEndRecord(call.archiveName, end, endPos, opened);
+    input = OpenWithEndRecord(call.archiveName, call.inBlock.get(), end, endPos, opened);
     if (!opened) {
       call.Coded(kCtOpenZip, 2, kCtOpenZip, kCtOpenZip, call.archiveName.c_str());
       return;
@@ -374,7 +380,7 @@ void ProcessArchive(Call& call) {
       if (os::Stat(call.archiveName).executable) call.Message(kPlain, "maybe an EXE file: %s", call.archiveName.c_str());
       if (!call.archiveNameAppended) {
         std::string second = call.archiveName + ".zip";
-        input = OpenWithEndRecord(second, end, endPos, opened);
+        input = OpenWithEndRecord(second, call.inBlock.get(), end, endPos, opened);
         if (input) call.archiveName = second;
       }
       if (!input) {

@@ -369,3 +369,20 @@ TEST_F(ExtractTest, VerboseAddsItsMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// The end record is searched backwards in blocks; a record across a block boundary or behind a
+// long comment is still found.
+TEST_F(ExtractTest, EndRecordBehindLongComments) {
+  for (std::size_t comment : {std::size_t{32756}, std::size_t{32745}, std::size_t{65000}}) {
+    Archive a;
+    a.comment = std::string(comment, 'c');
+    a.entries.push_back({.name = "a.txt", .data = "found"});
+    Session s = Prepare(a);
+    s.test = true;
+    EXPECT_EQ(s.Run(), 1) << comment;
+  }
+}
+
+}  // namespace
