@@ -1,26 +1,24 @@
 // The option controls: the radio groups mark their choice in bold, the check box governs the
 // database controls, and the picker chooses the database file.
-#include <algorithm>
-#include <cctype>
-
 #include "app/setup_form.h"
 #include "ui/text.h"
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+// Only ASCII letters matter: the one text compared with is ".fdb".
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
   return text;
 }
 
 // The text from the last dot of the file name on; none when the last dot lies in a folder name.
-std::string Extension(const std::string& name) {
-  const size_t dot = name.find_last_of(".\\:");
-  return dot != std::string::npos && name[dot] == '.' ? name.substr(dot) : std::string();
+std::wstring Extension(const std::wstring& name) {
+  const size_t dot = name.find_last_of(L".\\:");
+  return dot != std::wstring::npos && name[dot] == L'.' ? name.substr(dot) : std::wstring();
 }
 
-constexpr char kDatabaseExtension[] = ".fdb";
+constexpr wchar_t kDatabaseExtension[] = L".fdb";
 
 }  // namespace
 
@@ -63,8 +61,10 @@ void TFCaiDat::BitBtn_openCSDLClick(ui::Control&) {
   SaveDialog1.InitialDir = separator == std::wstring::npos ? std::wstring() : current.substr(0, separator);
   if (!SaveDialog1.Execute()) return;
 
-  std::string name = Ansi(SaveDialog1.FileName);
-  const std::string last_four = name.size() >= 4 ? name.substr(name.size() - 4) : name;
+  // The name stays as the dialog gave it: one that the system code page cannot hold is not
+  // narrowed to question marks here but refused with a box when the page is left.
+  std::wstring name = SaveDialog1.FileName;
+  const std::wstring last_four = name.size() >= 4 ? name.substr(name.size() - 4) : name;
   if (Lower(last_four) != kDatabaseExtension && Lower(Extension(name)) != kDatabaseExtension) name += kDatabaseExtension;
-  Edit_CSDL.SetText(FromAnsi(name));
+  Edit_CSDL.SetText(name);
 }

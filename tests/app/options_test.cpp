@@ -108,11 +108,20 @@ TEST_F(OptionsTest, ChosenNameGetsTheDatabaseExtensionUnlessItHasIt) {
       {L"D:\\Ke.toan\\data", L"D:\\Ke.toan\\data.fdb"},
       {L"D:\\Ke.fdb\\data", L"D:\\Ke.fdb\\data.fdb"},
       {L"D:\\Data\\.Fdb", L"D:\\Data\\.Fdb"},
+      {L"D:\\Data\\fdb", L"D:\\Data\\fdb.fdb"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Pick(c.chosen), c.expected) << ui::Utf8(c.chosen);
     EXPECT_EQ(form().Edit_CSDL.Hint(), c.expected);
   }
+}
+
+TEST_F(OptionsTest, ANameTheSystemCodePageCannotHoldIsKeptAndRefusedOnNext) {
+  EXPECT_EQ(Pick(L"D:\\\u6570\u636E\\data"), L"D:\\\u6570\u636E\\data.fdb");
+  Next();
+  EXPECT_EQ(form().FPage, 4);
+  ASSERT_EQ(sim.boxes().Shown().size(), 1u);
+  EXPECT_EQ(sim.boxes().Shown()[0].caption, "Quenlar");
 }
 
 }  // namespace
