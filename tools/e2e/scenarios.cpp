@@ -216,7 +216,7 @@ void WalkNewInstallation(Walk& walk, SetupWindow& w, Report& r) {
 // New installation on the server machine. The first run finds no server process and fails after
 // its wait; Back and a second run with a server process (named in other letters) succeed.
 void NewInstallation(const std::wstring& program, Report& r) {
-  SetupWindow w(program);
+  SetupWindow w(program, "new");
   Walk walk(w, r, "new");
   WalkNewInstallation(walk, w, r);
 
@@ -281,7 +281,7 @@ void CheckRegistration(Report& r, const std::wstring& folder) {
 void Workstation(const std::wstring& program, Report& r) {
   const std::wstring folder = kFolder + L"\\Tram";
   PlaceStandIn(L"qlr_e2e_recorder.exe", folder + L"\\REGSVR32.exe");
-  SetupWindow w(program);
+  SetupWindow w(program, "workstation");
   Walk walk(w, r, "workstation");
   walk.Press("btn_TiepTuc", 1);
   r.Check(w.Click("rdo_MayTram"), "click rdo_MayTram");
@@ -317,7 +317,7 @@ void Upgrade(const std::wstring& program, Report& r) {
   WriteString(HKEY_LOCAL_MACHINE, L"SoftWare\\Quenlar Corp\\ERP\\InMaVach", L"MayIn", L"Zebra");
   MakeFile(kFolder + L"\\zozazera.exe");
 
-  SetupWindow w(program);
+  SetupWindow w(program, "upgrade");
   Walk walk(w, r, "upgrade");
   walk.Checked("rdo_NangCap", true);
   walk.Checked("rdo_CaiMoi", false);
@@ -356,7 +356,7 @@ void Uninstall(const std::wstring& program, Report& r) {
   WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", kFolder);
   MakeFile(kFolder + L"\\VeReru.exe");
 
-  SetupWindow w(program);
+  SetupWindow w(program, "uninstall");
   Walk walk(w, r, "uninstall");
   walk.Checked("rdo_NangCap", true);
   r.Check(w.Click("rdo_ThaoDo"), "click rdo_ThaoDo");

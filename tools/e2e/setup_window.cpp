@@ -5,6 +5,8 @@
 #include <thread>
 #include <utility>
 
+#include "tools/e2e/screenshots.h"
+
 namespace e2e {
 
 namespace {
@@ -86,7 +88,7 @@ std::wstring WindowText(HWND window) {
   return std::wstring(buffer, copied);
 }
 
-SetupWindow::SetupWindow(const std::wstring& program) {
+SetupWindow::SetupWindow(const std::wstring& program, std::string shots) : shots_(std::move(shots)) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring command = L"\"" + program + L"\"";
@@ -238,6 +240,7 @@ void SetupWindow::AnswerBoxes() {
   for (int answer : {IDOK, IDYES}) {
     if (HWND button = GetDlgItem(box, answer)) {
       boxes_.push_back(seen);
+      TakeScreenshot(shots_ + "-box" + std::to_string(++boxes_shown_));
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
       // Let the box go before looking for the next one.
       for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) std::this_thread::sleep_for(20ms);

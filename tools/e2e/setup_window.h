@@ -23,7 +23,8 @@ struct BoxSeen {
 class SetupWindow {
  public:
   // Starts `program` and waits for its form to appear. Throws std::runtime_error on failure.
-  explicit SetupWindow(const std::wstring& program);
+  // Each message box is photographed before it is answered, as "<shots>-boxN".
+  SetupWindow(const std::wstring& program, std::string shots);
   ~SetupWindow();
   SetupWindow(const SetupWindow&) = delete;
   SetupWindow& operator=(const SetupWindow&) = delete;
@@ -66,6 +67,8 @@ class SetupWindow {
   PROCESS_INFORMATION process_{};
   HWND form_ = nullptr;
   std::vector<BoxSeen> boxes_;
+  std::string shots_;
+  int boxes_shown_ = 0;
 };
 
 // Text of any window of another process (WM_GETTEXT with a time-out, so a busy setup cannot hang
