@@ -215,11 +215,20 @@ DecodeStatus Inflate(Call& call, ByteSource& source, OutputSink& sink, std::uint
   }
 }
 
+// A fresh name in the target's folder. It is never longer than the longer of a short fixed form
+// and the target itself, so a target that fits the path limit has a temporary name that fits.
 std::string TempNameBeside(const std::string& target, unsigned attempt) {
   std::size_t sep = target.find_last_of("\\/");
   std::string folder = sep == std::string::npos ? std::string() : target.substr(0, sep + 1);
   char name[32];
-  FormatBounded(name, sizeof name, "~ze%04X%02X.tmp", static_cast<unsigned>(os::TimeStamp() & 0xFFFF), attempt);
+  FormatBounded(name, sizeof name, "~ze%04X%02X.tmp", static_cast<unsigned>(os::TimeStamp() & 0xFFFF), attempt & 0xFF);
+  std::size_t room = kMaxPath > folder.size() ? kMaxPath - folder.size() : 0;
+  std::size_t length = std::strlen(name);
+  if (length > room) {
+    // Only as long as the target's own name: "~" and hexadecimal digits of the attempt.
+    length = room < 2 ? 2 : room;
+    FormatBounded(name, sizeof name, "~%0*X", static_cast<int>(length - 1 > 8 ? 8 : length - 1), attempt);
+  }
   return folder + name;
 }
 

@@ -12,12 +12,13 @@ struct FileInfo {
   bool exists = false;
   bool isDir = false;
   bool readOnly = false;
-  bool executable = false;  // the archive's "maybe an EXE file" hint
   std::int64_t mtime = 0;   // seconds since 1970, UTC
   std::uint64_t size = 0;
 };
 
 FileInfo Stat(const std::string& path);
+// Whether the file is a program, for the "maybe an EXE file" hint.
+bool IsExecutable(const std::string& path);
 
 // An open file; closed by its destructor. Moves, never copies.
 class File {

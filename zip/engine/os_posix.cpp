@@ -32,10 +32,14 @@ FileInfo Stat(const std::string& path) {
   info.exists = true;
   info.isDir = S_ISDIR(st.st_mode);
   info.readOnly = (st.st_mode & S_IWUSR) == 0;
-  info.executable = !info.isDir && (st.st_mode & S_IXUSR) != 0;
   info.mtime = st.st_mtime;
   info.size = static_cast<std::uint64_t>(st.st_size);
   return info;
+}
+
+bool IsExecutable(const std::string& path) {
+  struct stat st {};
+  return ::stat(Host(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR) != 0;
 }
 
 File::~File() { Close(); }

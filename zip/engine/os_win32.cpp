@@ -36,11 +36,12 @@ FileInfo Stat(const std::string& path) {
   info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   info.mtime = FileTimeToUnix(data.ftLastWriteTime);
   info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (!info.isDir) {
-    DWORD type = 0;
-    info.executable = ::GetBinaryTypeA(path.c_str(), &type) != 0;
-  }
   return info;
+}
+
+bool IsExecutable(const std::string& path) {
+  DWORD type = 0;
+  return ::GetBinaryTypeA(path.c_str(), &type) != 0;
 }
 
 File::~File() { Close(); }

@@ -377,7 +377,7 @@ void ProcessArchive(Call& call) {
       return;
     }
     if (!input) {
-      if (os::Stat(call.archiveName).executable) call.Message(kPlain, "maybe an EXE file: %s", call.archiveName.c_str());
+      if (os::IsExecutable(call.archiveName)) call.Message(kPlain, "maybe an EXE file: %s", call.archiveName.c_str());
       if (!call.archiveNameAppended) {
         std::string second = call.archiveName + ".zip";
         input = OpenWithEndRecord(second, call.inBlock.get(), end, endPos, opened);

@@ -239,3 +239,23 @@ TEST_F(HostileTest, ReplacementNamesAreBounded) {
 }
 
 }  // namespace
+
+namespace {
+
+// The longest path the engine writes is 259 characters; its temporary name must fit as well.
+TEST_F(HostileTest, PathLimitIsExact) {
+  std::string root = out + (out.back() == '/' || out.back() == '\\' ? "" : "/");
+  ASSERT_LT(root.size(), 240u);
+  std::string folder(253 - root.size(), 'd');
+  Archive a;
+  a.entries.push_back({.name = folder + "/fffff", .data = "fits"});    // 259
+  a.entries.push_back({.name = folder + "/gggggg", .data = "long"});   // 260
+  Session s = Prepare(a);
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(ReadFile(fs::path(out) / folder / "fffff"), "fits");
+  EXPECT_FALSE(fs::exists(fs::path(out) / folder / "gggggg"));
+  EXPECT_TRUE(s.HasMessageContaining("checkdir error:  path too long: "));
+  EXPECT_EQ(ListFiles(fs::path(out) / folder), std::vector<std::string>{"fffff"}) << "no temporary left behind";
+}
+
+}  // namespace
