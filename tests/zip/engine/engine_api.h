@@ -1,6 +1,8 @@
 #pragma once
 // The engine's exports as the tests reach them: linked directly on the host, loaded from
 // ZipEng179.dll with LoadLibrary/GetProcAddress on Windows, as the setup's binder does.
+#include <string>
+
 #include "zip/engine/engine_records.h"
 
 struct EngineApi {
@@ -14,3 +16,6 @@ struct EngineApi {
 
 // Null members when the library cannot be loaded.
 const EngineApi& Engine();
+
+// Another instance of the library, loaded from a copy at `file` (kept loaded).
+EngineApi LoadEngine(const std::string& file);

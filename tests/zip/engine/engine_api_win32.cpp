@@ -9,21 +9,25 @@ Fn Bind(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+EngineApi Load(const char* file) {
+  EngineApi a;
+  HMODULE module = ::LoadLibraryA(file);
+  if (!module) return a;
+  a.UnzExec = Bind<ZE_UnzExecFn>(module, "ZE_UnzExec");
+  a.ZipExec = Bind<ZE_ZipExecFn>(module, "ZE_ZipExec");
+  a.Abort = Bind<ZE_AbortFn>(module, "ZE_Abort");
+  a.Version = Bind<ZE_VersionFn>(module, "ZE_Version");
+  a.PrivVersion = Bind<ZE_PrivVersionFn>(module, "ZE_PrivVersion");
+  a.Path = Bind<ZE_PathFn>(module, "ZE_Path");
+  return a;
+}
+
 }  // namespace
 
 const EngineApi& Engine() {
-  static const EngineApi api = [] {
-    EngineApi a;
-    // Beside the test binary, where the build copies it.
-    HMODULE module = ::LoadLibraryA("ZipEng179.dll");
-    if (!module) return a;
-    a.UnzExec = Bind<ZE_UnzExecFn>(module, "ZE_UnzExec");
-    a.ZipExec = Bind<ZE_ZipExecFn>(module, "ZE_ZipExec");
-    a.Abort = Bind<ZE_AbortFn>(module, "ZE_Abort");
-    a.Version = Bind<ZE_VersionFn>(module, "ZE_Version");
-    a.PrivVersion = Bind<ZE_PrivVersionFn>(module, "ZE_PrivVersion");
-    a.Path = Bind<ZE_PathFn>(module, "ZE_Path");
-    return a;
-  }();
+  // Beside the test binary, where the build copies it.
+  static const EngineApi api = Load("ZipEng179.dll");
   return api;
 }
+
+EngineApi LoadEngine(const std::string& file) { return Load(file.c_str()); }

@@ -122,24 +122,36 @@ TEST_F(ExportsTest, ConcurrentCallsKeepTheirOwnState) {
 
 namespace {
 
-// A settings file beside the library turns on the diagnostic log for every call.
+// A settings file beside the library turns on the diagnostic log for every call. The test works
+// on its own copy of the library, so calls of other tests never see the settings.
 TEST_F(ExportsTest, DiagnosticLogFromTheSettingsFile) {
   ASSERT_NE(Engine().Path(), nullptr);
-  fs::path library = Engine().Path();
-  fs::path ini = library;
-  ini.replace_extension(".INI");
-  if (fs::exists(ini)) GTEST_SKIP() << "a settings file is already there";
   TempDir dir;
-  WriteFile(ini, "[UNZIP]\r\nLevel=1\r\nPath=" + dir.str() + "\r\nName=diag*\r\n");
-  Session s;
-  s.archive = dir.Sub("missing.zip");
-  s.Run();
-  fs::remove(ini);
-  std::vector<std::string> logs = ListFiles(dir.path());
+  fs::path original = Engine().Path();
+  fs::path copy = dir.path() / "lib" / original.filename();
+  fs::create_directories(copy.parent_path());
+  fs::copy_file(original, copy);
+  fs::path ini = copy;
+  ini.replace_extension(".INI");
+  WriteFile(ini, "[UNZIP]\r\nLevel=1\r\nPath=" + dir.Sub("logs") + "\r\nName=diag*\r\n");
+  fs::create_directories(dir.path() / "logs");
+  EngineApi engine = LoadEngine(copy.string());
+  ASSERT_NE(engine.UnzExec, nullptr);
+  EXPECT_EQ(fs::path(engine.Path()), copy);
+
+  std::string archive = dir.Sub("missing.zip");
+  UnzipCommand cmd{};
+  cmd.Version = kUnzipCommandVersion;
+  cmd.Password = "";
+  cmd.ArchiveName = archive.c_str();
+  cmd.CheckValue = kUnzipCheckValue;
+  EXPECT_EQ(engine.UnzExec(&cmd), 0);
+  std::vector<std::string> logs = ListFiles(dir.path() / "logs");
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_EQ(logs[0].rfind("diag[", 0), 0u) << logs[0];
   EXPECT_EQ(logs[0].substr(logs[0].size() - 5), "].log");
-  EXPECT_NE(ReadFile(dir.path() / logs[0]).find("can't find zipfile"), std::string::npos);
+  std::string text = ReadFile(dir.path() / "logs" / logs[0]);
+  EXPECT_NE(text.find("can't find zipfile [ " + archive + " ]"), std::string::npos) << text;
 }
 
 }  // namespace
