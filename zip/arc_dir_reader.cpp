@@ -5,8 +5,10 @@
 #include <cctype>
 #include <new>
 
-#include "platform/codepages.h"
+// files.h first: on Windows it brings windows.h, whose macros rename some members of the
+// platform's interfaces; every header after it then sees the same names.
 #include "platform/files.h"
+#include "platform/codepages.h"
 #include "platform/platform.h"
 #include "zip/arc_paths.h"
 #include "zip/arc_worker.h"

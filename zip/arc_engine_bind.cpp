@@ -21,7 +21,7 @@ void TArcEngineBind::ForgetBindings() {
   build_ = 0;
 }
 
-void TArcEngineBind::SetDllDirectory(const std::string& directory) {
+void TArcEngineBind::AssignDllDirectory(const std::string& directory) {
   std::string d = directory;
   while (!d.empty() && (d.back() == '\\' || d.back() == '/')) d.pop_back();
   dll_directory_ = d;

@@ -33,7 +33,7 @@ class TArcEngineBind : public TArcCore {
   // Dll_Load at an operation start: true keeps the engine loaded.
   void SetKeepLoaded(bool keep);
   // DLLDirectory at an operation start.
-  void SetDllDirectory(const std::string& directory);
+  void AssignDllDirectory(const std::string& directory);
   const std::string& DllDirectory() const { return dll_directory_; }
 
   // " 1.79.08.01 " while loaded, "[1.79.08.01]" after loading just for the question.

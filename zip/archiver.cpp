@@ -50,7 +50,7 @@ int TCustomArchiver::Starting() {
     w.Trace = Trace;
     w.CodePage = CodePage;
     w.UseDirOnlyEntries = UseDirOnlyEntries;
-    w.SetDllDirectory(DLLDirectory);
+    w.AssignDllDirectory(DLLDirectory);
     if (!TempDir.empty() && TempDir != w.TempDir) {
       const std::string root = ExtractFileDrive(ExpandFileName(TempDir)) + "\\";
       const auto type = platform::Current().files.GetDriveType(root);

@@ -1,6 +1,7 @@
 #include "zip/win32/arc_ui_win32.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -28,7 +29,7 @@ struct BoxState {
   ArcBoxAnswer answer;
   UniqueFont font;
   std::vector<ButtonSpec> buttons;
-  std::vector<std::string> names;  // storage for the "Name" properties
+  std::deque<std::string> names;  // the "Name" properties point here: a deque never moves them
   int cancel_id = 0;
 };
 

@@ -386,3 +386,24 @@ TEST_F(ExtractTest, EndRecordBehindLongComments) {
 }
 
 }  // namespace
+
+namespace {
+
+// Attributes come from the entry; a read-only file from an earlier run is still replaced.
+TEST_F(ExtractTest, ReadOnlyAttributeAndItsReplacement) {
+  Archive a;
+  a.entries.push_back({.name = "ro.txt", .data = "first", .externalAttributes = 0x21});
+  Session s = Prepare(a);
+  ASSERT_EQ(s.Run(), 1);
+  fs::path target = fs::path(out) / "ro.txt";
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::owner_write, fs::perms::none);
+
+  a.entries[0].data = "second";
+  a.entries[0].dosDate = ((2030 - 1980) << 9) | (1 << 5) | 1;
+  Session again = Prepare(a, "b.zip");
+  again.overwrite = true;
+  EXPECT_EQ(again.Run(), 1);
+  EXPECT_EQ(ReadFile(target), "second");
+}
+
+}  // namespace
