@@ -16,7 +16,10 @@
 #include "ui/form.h"
 #include "ui/save_dialog.h"
 
-class TArchiver;  // the archive component (zip/)
+namespace zip {  // the archive component and the types of its events
+class TCustomArchiver;
+enum class TMsgDlgBtn;
+}  // namespace zip
 
 class TFCaiDat : public ui::Form {
  public:
@@ -125,10 +128,10 @@ class TFCaiDat : public ui::Form {
   void AuthorizeFirewall(const std::wstring& AppPath);
 
   // Events of the archive component (install/).
-  void Archiver1TotalProgress(TArchiver* Sender, int64_t TotalSize, int32_t PerCent);
-  void Archiver1Message(TArchiver* Sender, int32_t ErrCode, const std::string& Message);
-  void Archiver1PasswordError(TArchiver* Sender, bool IsZipAction, std::string& NewPassword,
-                              const std::string& ForFile, uint32_t& RepeatCount, int32_t& Action);
+  void Archiver1TotalProgress(zip::TCustomArchiver* Sender, int64_t TotalSize, int PerCent);
+  void Archiver1Message(zip::TCustomArchiver* Sender, int ErrCode, const std::string& Message);
+  void Archiver1PasswordError(zip::TCustomArchiver* Sender, bool IsZipAction, std::string& NewPassword,
+                              const std::string& ForFile, unsigned& RepeatCount, zip::TMsgDlgBtn& Action);
 
   // Text conversions between the controls (UTF-16) and file and registry operations (system code
   // page). `lossless` is set false when some character has no equivalent.
