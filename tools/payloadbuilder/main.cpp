@@ -1,0 +1,210 @@
+// Builds a carried archive from its manifest: the payload CACFILE (every entry encrypted with the
+// archive password) or the server archive FIREBIRD.
+//
+//   qlr_payloadbuilder --manifest M --out A [--encrypt] (--standin DIR | --contents DIR)
+//                      [--fill SHARE] [--size BYTES --tune ENTRY]
+//
+// --contents: a packager's folder of real files; every file entry of the manifest must be there
+//   (the name's letter case may differ), and a missing one fails the build, named.
+// --standin: our stand-ins; a file found there is padded with filler to its listed size, the
+//   others are filler (SHARE of incompressible blocks). With --size, ENTRY's filler is tuned
+//   until the archive is exactly BYTES long.
+//
+// Deflated entries are made at the maximum level and carry general flag 2 (3 with encryption),
+// stored ones flag 0 (1 with encryption); no data descriptors, no extra fields, no comment.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "install/archive_password.h"
+#include "tools/payloadbuilder/filler.h"
+#include "tools/payloadbuilder/manifest.h"
+#include "tools/zipwriter/zipwriter.h"
+
+namespace fs = std::filesystem;
+using payloadbuilder::ManifestEntry;
+
+namespace {
+
+constexpr int kLevel = 9;
+constexpr std::uint16_t kMaximumCompression = 2;
+
+struct Options {
+  std::string manifest, out, folder, tune;
+  bool encrypt = false, packager = false;
+  double fill = 0.5;
+  std::optional<std::uint64_t> size;
+};
+
+Options ParseArguments(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--manifest") o.manifest = value();
+    else if (arg == "--out") o.out = value();
+    else if (arg == "--encrypt") o.encrypt = true;
+    else if (arg == "--standin") o.folder = value(), o.packager = false;
+    else if (arg == "--contents") o.folder = value(), o.packager = true;
+    else if (arg == "--fill") o.fill = std::stod(value());
+    else if (arg == "--size") o.size = std::stoull(value());
+    else if (arg == "--tune") o.tune = value();
+    else throw std::runtime_error("unknown argument " + arg);
+  }
+  if (o.manifest.empty() || o.out.empty() || o.folder.empty())
+    throw std::runtime_error("usage: qlr_payloadbuilder --manifest M --out A [--encrypt] (--standin DIR | --contents DIR) "
+                             "[--fill SHARE] [--size BYTES --tune ENTRY]");
+  if (o.size && (o.packager || o.tune.empty())) throw std::runtime_error("--size goes with --standin and --tune");
+  return o;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The file for an archive name under `folder`, each part matched exactly first, then without
+// regard to case (packagers copy files from Windows, where "VeReru_IB.exe" and "vereru_ib.exe" are
+// one name).
+std::optional<fs::path> FindFile(const fs::path& folder, const std::string& name) {
+  fs::path at = folder;
+  std::size_t start = 0;
+  while (start < name.size()) {
+    const std::size_t slash = name.find('/', start);
+    const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    start = slash == std::string::npos ? name.size() : slash + 1;
+    if (part.empty()) continue;
+    std::error_code ec;
+    if (fs::exists(at / part, ec)) {
+      at /= part;
+      continue;
+    }
+    std::optional<fs::path> match;
+    for (const auto& item : fs::directory_iterator(at, ec))
+      if (Lower(item.path().filename().string()) == Lower(part)) match = item.path();
+    if (!match) return std::nullopt;
+    at = *match;
+  }
+  return fs::is_regular_file(at) ? std::optional(at) : std::nullopt;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + path.string());
+  return bytes;
+}
+
+// The content of one entry.
+std::string Content(const Options& o, const ManifestEntry& e) {
+  if (e.IsFolder()) return {};
+  const std::optional<fs::path> file = FindFile(o.folder, e.name);
+  if (o.packager) {
+    if (!file) throw std::runtime_error("missing file: " + (fs::path(o.folder) / e.name).string());
+    return ReadAll(*file);
+  }
+  if (!file) return payloadbuilder::Filler(e.name, e.size, o.fill);
+  std::string bytes = ReadAll(*file);
+  if (bytes.size() > e.size)
+    throw std::runtime_error("stand-in " + file->string() + " has " + std::to_string(bytes.size()) +
+                             " bytes, more than the listed " + std::to_string(e.size));
+  // Bytes after a program's image are not loaded, so padding keeps the program working.
+  return bytes + payloadbuilder::Filler(e.name, e.size - bytes.size(), o.fill);
+}
+
+zipwriter::Entry MakeEntry(const Options& o, const ManifestEntry& e, std::string data) {
+  zipwriter::Entry z;
+  z.name = e.name;
+  z.method = e.deflated ? zipwriter::kDeflated : zipwriter::kStored;
+  z.level = kLevel;
+  if (e.deflated) {
+    z.flags = kMaximumCompression;
+    z.raw = zipwriter::RawDeflate(data, kLevel);
+  }
+  z.data = std::move(data);
+  if (o.encrypt && !e.IsFolder()) z.password = install::ArchivePassword();
+  z.externalAttributes = e.IsFolder() ? 0x10 : 0x20;
+  return z;
+}
+
+std::uint64_t EncryptionHeader(const zipwriter::Entry& z) { return z.password.empty() ? 0 : 12; }
+
+// Bytes of the whole archive for these entries, without building it: each entry's local header,
+// name and data, its central header and name, and the end record.
+std::uint64_t ArchiveSize(const std::vector<zipwriter::Entry>& entries) {
+  std::uint64_t size = 22;
+  for (const auto& z : entries)
+    size += 30 + 46 + 2 * z.name.size() + (z.raw ? z.raw->size() : z.data.size()) + EncryptionHeader(z);
+  return size;
+}
+
+// Adjusts the number of incompressible bytes at the start of the tuned entry until the archive
+// has the asked size. The compressed size grows by about one byte per such byte, so a few steps of
+// correcting by the difference get there; a size that Deflate's block layout skips is reported.
+void Tune(const Options& o, const ManifestEntry& tuned, std::vector<zipwriter::Entry>& entries, std::size_t index) {
+  auto at = [&](std::uint64_t random_bytes) {
+    entries[index] = MakeEntry(o, tuned, payloadbuilder::TunableFiller(tuned.name, tuned.size, random_bytes));
+    return ArchiveSize(entries);
+  };
+  std::uint64_t k = tuned.size / 2;
+  std::map<std::uint64_t, std::uint64_t> tried;
+  for (int step = 0; step < 40; ++step) {
+    const std::uint64_t size = tried[k] = at(k);
+    if (size == *o.size) return;
+    const std::int64_t next = std::int64_t(k) + std::int64_t(*o.size) - std::int64_t(size);
+    const std::uint64_t clamped = std::uint64_t(std::clamp<std::int64_t>(next, 0, std::int64_t(tuned.size)));
+    if (tried.count(clamped)) break;
+    k = clamped;
+  }
+  for (std::uint64_t d = 1; d <= 64; ++d)
+    for (std::uint64_t candidate : {k + d, k - d})
+      if (candidate <= tuned.size && at(candidate) == *o.size) return;
+  std::uint64_t best = k;
+  for (auto [candidate, size] : tried)
+    if (std::llabs(std::int64_t(size) - std::int64_t(*o.size)) < std::llabs(std::int64_t(tried[best]) - std::int64_t(*o.size)))
+      best = candidate;
+  const std::uint64_t size = at(best);
+  std::fprintf(stderr, "qlr_payloadbuilder: warning: %s is %llu bytes, not %llu\n", o.out.c_str(),
+               static_cast<unsigned long long>(size), static_cast<unsigned long long>(*o.size));
+}
+
+void Build(const Options& o) {
+  const std::vector<ManifestEntry> manifest = payloadbuilder::ReadManifest(o.manifest);
+  std::vector<zipwriter::Entry> entries;
+  std::optional<std::size_t> tuned;
+  for (const ManifestEntry& e : manifest) {
+    if (o.size && e.name == o.tune) tuned = entries.size();
+    entries.push_back(MakeEntry(o, e, Content(o, e)));
+  }
+  if (o.size) {
+    if (!tuned) throw std::runtime_error("entry to tune not in the manifest: " + o.tune);
+    Tune(o, manifest[*tuned], entries, *tuned);
+  }
+  const std::string tmp = o.out + ".part";
+  if (!zipwriter::WriteFile(zipwriter::Archive{entries, "", "", true}, tmp))
+    throw std::runtime_error("cannot write " + tmp);
+  fs::rename(tmp, o.out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    Build(ParseArguments(argc, argv));
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qlr_payloadbuilder: %s\n", e.what());
+    return 1;
+  }
+}
