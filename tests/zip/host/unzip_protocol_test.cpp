@@ -91,6 +91,24 @@ TEST_F(UnzipProtocol, ExtractionFolderMustExistAndFitTheEngine) {
   EXPECT_EQ(ui.shown.back().message, arc.ErrMessage());
 }
 
+TEST_F(UnzipProtocol, ArchiveNameLongerThanTheEngineTakesIsRefused) {
+  const std::string folder = "C:\\Data\\" + std::string(120, 'a') + "\\" + std::string(120, 'b');
+  ZipBuilder z;
+  z.Add("a.txt", "abc");
+  Put(folder + "\\payload.zip", z.Build());  // 261 characters
+  arc.SetZipFileName(folder + "\\payload.zip");
+  ASSERT_EQ(arc.Count(), 1);
+  arc.Extract();
+  EXPECT_TRUE(FakeEngine::calls.empty());
+  EXPECT_EQ(arc.ErrCode(), 11002);
+  EXPECT_NE(arc.ErrMessage().find(folder), std::string::npos);
+
+  Put(folder.substr(0, folder.size() - 1) + "\\payload.zip", z.Build());  // 260 still fit
+  arc.SetZipFileName(folder.substr(0, folder.size() - 1) + "\\payload.zip");
+  arc.Extract();
+  EXPECT_EQ(FakeEngine::calls.size(), 1u);
+}
+
 TEST_F(UnzipProtocol, ArchiveWithoutEntriesIsReadAgainThenRefused) {
   Put("C:\\Data\\empty.zip", ZipBuilder{}.Build());
   arc.SetZipFileName("C:\\Data\\empty.zip");
