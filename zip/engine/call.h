@@ -41,7 +41,7 @@ enum ErrorLevel : int {
 };
 
 // Texts of coded errors, by the value of bits 16-23.
-enum CodedText : int {
+enum CodedTextId : int {
   kCtStructure = 3,
   kCtMemory = 4,
   kCtNoCentral = 6,
