@@ -24,19 +24,32 @@ bool StatHost(const std::string& host, struct stat& st) { return ::stat(host.c_s
 
 SimFiles::SimFiles() : temp_counter_(static_cast<uint32_t>(getpid()) & 0xFFFF) {}
 
+std::string SimFiles::Full(const std::string& path) const {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.empty()) return path;  // names nothing, as on Windows
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) return path;
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return path;
+  if (separator(path[0])) return current_.substr(0, 2) + path;  // the current drive's top
+  std::string base = current_;
+  if (!separator(base.back())) base += '\\';
+  return base + path;
+}
+
+std::string SimFiles::Host(const std::string& path) const { return HostPath(Full(path)); }
+
 bool SimFiles::FileExists(const std::string& path) {
   struct stat st;
-  return StatHost(HostPath(path), st) && !S_ISDIR(st.st_mode);
+  return StatHost(Host(path), st) && !S_ISDIR(st.st_mode);
 }
 
 bool SimFiles::DirectoryExists(const std::string& path) {
   struct stat st;
-  return StatHost(HostPath(path), st) && S_ISDIR(st.st_mode);
+  return StatHost(Host(path), st) && S_ISDIR(st.st_mode);
 }
 
 bool SimFiles::CreateDir(const std::string& path) {
   if (WriteRefused(path)) return false;
-  return ::mkdir(HostPath(path).c_str(), 0777) == 0;
+  return ::mkdir(Host(path).c_str(), 0777) == 0;
 }
 
 bool SimFiles::ReadOnly(const std::string& host) const {
@@ -45,7 +58,7 @@ bool SimFiles::ReadOnly(const std::string& host) const {
 }
 
 bool SimFiles::DeleteFile(const std::string& path) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   struct stat st;
   if (!StatHost(host, st) || S_ISDIR(st.st_mode) || ReadOnly(host)) return false;
   if (::unlink(host.c_str()) != 0) return false;
@@ -54,8 +67,8 @@ bool SimFiles::DeleteFile(const std::string& path) {
 }
 
 bool SimFiles::MoveFileReplace(const std::string& from, const std::string& to) {
-  std::string src = HostPath(from);
-  std::string dst = HostPath(to);
+  std::string src = Host(from);
+  std::string dst = Host(to);
   struct stat st;
   if (!StatHost(src, st) || WriteRefused(to) || ReadOnly(dst)) return false;
   if (StatHost(dst, st) && S_ISDIR(st.st_mode)) return false;
@@ -69,7 +82,7 @@ bool SimFiles::MoveFileReplace(const std::string& from, const std::string& to) {
 }
 
 bool SimFiles::WriteFile(const std::string& path, const void* data, size_t size) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   struct stat st;
   if (WriteRefused(path) || ReadOnly(host) || (StatHost(host, st) && S_ISDIR(st.st_mode))) return false;
   // Written beside the target and renamed over it, so a failed write leaves the old file.
@@ -92,7 +105,7 @@ bool SimFiles::WriteFile(const std::string& path, const void* data, size_t size)
 }
 
 std::optional<std::vector<uint8_t>> SimFiles::ReadFile(const std::string& path) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   struct stat st;
   if (!StatHost(host, st) || S_ISDIR(st.st_mode)) return std::nullopt;
   std::ifstream in(host, std::ios::binary);
@@ -104,7 +117,7 @@ std::optional<std::vector<uint8_t>> SimFiles::ReadFile(const std::string& path) 
 
 std::optional<uint64_t> SimFiles::FileSize(const std::string& path) {
   struct stat st;
-  if (!StatHost(HostPath(path), st) || S_ISDIR(st.st_mode)) return std::nullopt;
+  if (!StatHost(Host(path), st) || S_ISDIR(st.st_mode)) return std::nullopt;
   return static_cast<uint64_t>(st.st_size);
 }
 
@@ -122,7 +135,7 @@ std::string SimFiles::MakeTempFile(const std::string& folder, const std::string&
     char unique[8];
     std::snprintf(unique, sizeof unique, "%04X", temp_counter_);
     std::string name = base + unique + ".tmp";
-    std::string host = HostPath(name);
+    std::string host = Host(name);
     struct stat st;
     if (StatHost(host, st)) continue;
     std::ofstream create(host, std::ios::binary);
@@ -167,7 +180,7 @@ std::optional<VolumeInfo> SimFiles::GetVolumeInformation(const std::string& root
 }
 
 std::optional<uint32_t> SimFiles::GetAttributes(const std::string& path) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   struct stat st;
   if (!StatHost(host, st)) return std::nullopt;
   const bool dir = S_ISDIR(st.st_mode);
@@ -178,7 +191,7 @@ std::optional<uint32_t> SimFiles::GetAttributes(const std::string& path) {
 }
 
 bool SimFiles::SetAttributes(const std::string& path, uint32_t attributes) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   struct stat st;
   if (!StatHost(host, st)) return false;
   attributes_[host] = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
@@ -187,14 +200,14 @@ bool SimFiles::SetAttributes(const std::string& path, uint32_t attributes) {
 
 bool SimFiles::GetFileTime(const std::string& path, FileTime& modified) {
   struct stat st;
-  if (!StatHost(HostPath(path), st)) return false;
+  if (!StatHost(Host(path), st)) return false;
   modified = (static_cast<uint64_t>(st.st_mtim.tv_sec) + kEpochGapSeconds) * 10000000ULL +
              static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
   return true;
 }
 
 bool SimFiles::SetFileTime(const std::string& path, FileTime modified) {
-  std::string host = HostPath(path);
+  std::string host = Host(path);
   uint64_t seconds = modified / 10000000ULL;
   if (seconds < kEpochGapSeconds) return false;  // before 1970: Linux cannot keep it the same way
   struct timespec times[2];
@@ -209,7 +222,7 @@ std::string SimFiles::CurrentDirectory() { return current_; }
 
 bool SimFiles::ChangeDirectory(const std::string& path) {
   if (!DirectoryExists(path)) return false;
-  current_ = path;
+  current_ = Full(path);
   while (current_.size() > 3 && (current_.back() == '\\' || current_.back() == '/')) current_.pop_back();
   return true;
 }

@@ -36,6 +36,9 @@ class SimFiles : public FileSystem {
   std::string ProgramDirectory() override;
 
   // --- For tests.
+  // Where `path` is on the host. Like every path here, a relative one is taken from the current
+  // folder of the simulated machine, never from the host's.
+  std::string Host(const std::string& path) const;
   // Writes (WriteFile, CreateDir, the target of MoveFileReplace) to a path for which `when` says
   // so fail as on a full or protected disk; nullptr lets them through again.
   void FailWrites(std::function<bool(const std::string& windows_path)> when);
@@ -49,6 +52,7 @@ class SimFiles : public FileSystem {
   void SetDrive(char letter, DriveType type, VolumeInfo volume = {});
 
  private:
+  std::string Full(const std::string& path) const;
   bool WriteRefused(const std::string& path) const { return fail_writes_ && fail_writes_(path); }
   bool ReadOnly(const std::string& host) const;
 

@@ -4,7 +4,6 @@
 
 #include <cctype>
 
-#include "platform/sim/host_path.h"
 #include "platform/sim/sim_files.h"
 
 namespace platform::sim {
@@ -62,7 +61,7 @@ std::unique_ptr<Library> SimLibraries::LoadAt(const std::string& windows_path, u
     if (error) *error = kErrorModNotFound;
     return nullptr;
   }
-  void* handle = dlopen(HostPath(windows_path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(files_.Host(windows_path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     if (error) *error = kErrorBadExeFormat;
     return nullptr;

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "platform/error.h"
-#include "platform/sim/host_path.h"
 
 namespace platform {
 
@@ -24,7 +23,10 @@ SimPlatform::SimPlatform()
     : root_(MakeSandbox()),
       resources_(root_ + "/resources"),
       libraries_(files_),
-      platform_{registry_, files_, resources_, libraries_, boxes_, codepages_, clock_, shell_, processes_} {
+      shell_links_(files_, com_),
+      firewall_(com_),
+      platform_{registry_, files_,  resources_, libraries_,   boxes_,   codepages_,
+                clock_,    shell_,  processes_, shell_links_, firewall_} {
   namespace fs = std::filesystem;
   for (const char* folder : {"c/Windows/system32", "c/Windows/Temp", "c/Setup", "resources"})
     fs::create_directories(fs::path(root_) / folder);
@@ -49,7 +51,7 @@ SimPlatform::~SimPlatform() {
   }
 }
 
-std::string SimPlatform::Host(const std::string& windows_path) const { return HostPath(windows_path); }
+std::string SimPlatform::Host(const std::string& windows_path) const { return files_.Host(windows_path); }
 
 }  // namespace sim
 }  // namespace platform

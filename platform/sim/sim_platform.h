@@ -4,13 +4,16 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_clock.h"
 #include "platform/sim/sim_codepages.h"
+#include "platform/sim/sim_com.h"
 #include "platform/sim/sim_files.h"
+#include "platform/sim/sim_firewall.h"
 #include "platform/sim/sim_libraries.h"
 #include "platform/sim/sim_message_boxes.h"
 #include "platform/sim/sim_processes.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_resources.h"
 #include "platform/sim/sim_shell.h"
+#include "platform/sim/sim_shell_links.h"
 
 namespace platform::sim {
 
@@ -38,6 +41,9 @@ class SimPlatform {
   SimClock& clock() { return clock_; }
   SimShell& shell() { return shell_; }
   SimProcesses& processes() { return processes_; }
+  SimCom& com() { return com_; }
+  SimShellLinks& shell_links() { return shell_links_; }
+  SimFirewall& firewall() { return firewall_; }
   Platform& platform() { return platform_; }
 
   // The sandbox on the host, and where a Windows path of this machine is on the host.
@@ -59,6 +65,9 @@ class SimPlatform {
   SimClock clock_;
   SimShell shell_;
   SimProcesses processes_;
+  SimCom com_;
+  SimShellLinks shell_links_;
+  SimFirewall firewall_;
   Platform platform_;
   Platform* previous_ = nullptr;
 };

@@ -75,6 +75,14 @@ TEST(SimFilesTest, NamesMatchInAnyCaseAndFaultsCanBeScripted) {
   EXPECT_EQ(sim.Host("C:\\Quenlar\\..\\..\\..\\etc\\.\\passwd"), sim.Root() + "/c/etc/passwd");
   EXPECT_TRUE(files.FileExists("C:\\Windows\\..\\Quenlar\\MauBC\\Report.xls"));
 
+  // Relative paths start at the machine's current folder, never in the host's.
+  ASSERT_TRUE(files.ChangeDirectory("C:\\Quenlar"));
+  EXPECT_TRUE(files.FileExists("MauBC\\Report.xls"));
+  EXPECT_TRUE(files.DirectoryExists("\\Windows"));
+  ASSERT_TRUE(files.WriteFile("here.txt", "h", 1));
+  EXPECT_TRUE(fs::is_regular_file(sim.Root() + "/c/Quenlar/here.txt"));
+  EXPECT_FALSE(files.FileExists(""));
+
   // A refused write keeps the file it would have replaced.
   files.FailWrites([](const std::string& path) { return path.find("Report") != std::string::npos; });
   EXPECT_FALSE(files.WriteFile("C:\\Quenlar\\MauBC\\Report.xls", "yy", 2));
