@@ -110,7 +110,7 @@ void TArcWorker::ReadDirectoryBody() {
       ShowArcMessage(kMsgStructureWarning, "");
     }
     if (!file_.Seek(position)) throw EArchiver(kMsgSeekError, true);
-    ReadCentralEntries(found_at);
+    ReadCentralEntries();
     ok = true;
   } catch (const EArchiver& e) {
     ShowExceptionError(e);
@@ -146,7 +146,7 @@ size_t TArcWorker::ReadAcrossVolumes(void* buffer, size_t size) {
   return got;
 }
 
-void TArcWorker::ReadCentralEntries(uint32_t start) {
+void TArcWorker::ReadCentralEntries() {
   const int total = end_record_.TotalEntries;
   Report(ReportKind::ExtraStarted, kLoadingDirectoryPhase, total, "");
   entries_.reserve(size_t(total));
@@ -200,7 +200,6 @@ void TArcWorker::ReadCentralEntries(uint32_t start) {
   std::array<uint8_t, kEndRecordSize> end{};
   if (ReadAcrossVolumes(end.data(), end.size()) != end.size()) throw EArchiver(kMsgCentralHeaderRead, true);
   if (Get32(end, 0) != kEndRecordSignature) throw EArchiver(kMsgEndRecordRead, true);
-  (void)start;
 }
 
 bool TArcWorker::LocateArchive(const std::string& name, bool quiet) {

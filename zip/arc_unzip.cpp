@@ -92,13 +92,11 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
   if (mode != UnzipMode::StreamToStream) {
     if (zip_file_name_.empty()) throw EArchiver(kMsgNoZipFile, true);
     if (Count() == 0) {
-      const std::string name = zip_file_name_;
       ReadDirectory();
       if (Count() == 0) {
         if (ErrCode == 0) throw EArchiver(kMsgCannotOpen, true);
         return;
       }
-      (void)name;
     }
     SetCancel(false);
     if (mode == UnzipMode::ToFolder && !ExtrBaseDir.empty() && !ExtrOptions.Has(ExtrOptsEnum::ExtrTest))

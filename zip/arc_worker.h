@@ -88,7 +88,7 @@ class TArcWorker : public TArcEngineBind {
 
  private:
   void ReadDirectoryBody();
-  void ReadCentralEntries(uint32_t start);
+  void ReadCentralEntries();
   size_t ReadAcrossVolumes(void* buffer, size_t size);
   bool OpenMultiVolume(const std::string& name, bool quiet);
   int HandleCallback(EngineCallbackRecord& record);

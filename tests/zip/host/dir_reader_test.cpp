@@ -255,6 +255,21 @@ TEST_F(DirReader, QueryZipClassifiesFiles) {
   EXPECT_EQ(QueryZip("C:\\q\\none.zip"), -7);
 }
 
+TEST_F(DirReader, ExecutableWithItsDataCutOffReadsItsZipSibling) {
+  ZipBuilder z;
+  z.Add("a.txt", "abc").Add("b.txt", "def").Add("c.txt", "ghi");
+  Put("C:\\Data\\setup.zip", z.Build());
+  z.stub = "MZ" + std::string(510, '\0');
+  std::string exe = z.Build();
+  exe[z.stub.size()] = 'X';  // the first local header is no longer where it is recorded
+  Put("C:\\Data\\setup.exe", exe);
+  ASSERT_EQ(QueryZip("C:\\Data\\setup.exe"), 0xD1);
+  arc.SetZipFileName("C:\\Data\\setup.exe");
+  EXPECT_EQ(arc.Count(), 3);
+  EXPECT_EQ(arc.ZipFileName(), "C:\\Data\\setup.exe");
+  EXPECT_EQ(arc.Worker().OpenedFileName, "C:\\Data\\setup.zip");
+}
+
 TEST_F(DirReader, UndefinedDriveEndsEmptyAndSilent) {
   arc.SetZipFileName("Q:\\nowhere\\a.zip");
   EXPECT_EQ(arc.Count(), 0);
