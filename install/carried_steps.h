@@ -1,0 +1,20 @@
+#pragma once
+// Steps of the install run that work with what the setup carries, for RunInstallation.
+#include <memory>
+
+class TFCaiDat;
+namespace zip {
+class TArchiver;
+}
+
+namespace install {
+
+// The form's archive component, its events wired to the form's handlers.
+std::unique_ptr<zip::TArchiver> MakeArchiver1(TFCaiDat& form);
+
+// Writes the engine library into the Windows folder and points the archive component at it there:
+// the elevated setup loads the engine by that full path only, never by a search that could find a
+// library planted in its own or the current folder. Errors reach the install run.
+void WriteEngineLibrary(TFCaiDat& form);
+
+}  // namespace install
