@@ -1,10 +1,12 @@
 #include "app/setup_form.h"
 
+#include "install/carried_steps.h"
 #include "install/key_scope.h"
 #include "platform/codepages.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "ui/backend.h"
+#include "zip/archiver.h"
 
 TFCaiDat* FCaiDat = nullptr;
 
@@ -122,6 +124,7 @@ TFCaiDat::TFCaiDat()
   lbl_ThongBaoKetQua.SetBold(true);
   lbl_ThongBaoKetQua.SetFontColor(ui::kColorHighlight);
   WireEvents();
+  Archiver1 = install::MakeArchiver1(*this);
 
   // Construction.
   FUdfDir.clear();

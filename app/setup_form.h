@@ -18,6 +18,7 @@
 
 namespace zip {  // the archive component and the types of its events
 class TCustomArchiver;
+class TArchiver;
 enum class TMsgDlgBtn;
 }  // namespace zip
 
@@ -77,7 +78,7 @@ class TFCaiDat : public ui::Form {
   ui::Label lbl_ThongBaoKetQua;
   ui::Label lbl_GoiY;
   ui::SaveDialog SaveDialog1;
-  // Archiver1, the archive component, joins the form with the archive component itself.
+  std::unique_ptr<zip::TArchiver> Archiver1;  // its events are wired to the Archiver1... handlers
 
   // Fields.
   int32_t FPage = 0;
