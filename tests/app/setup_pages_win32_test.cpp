@@ -46,12 +46,10 @@ SIZE Needed(HWND hwnd, bool label) {
   GetWindowTextW(hwnd, text, 1024);
   RECT client{};
   GetClientRect(hwnd, &client);
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+  ui::win32::WindowDC dc(hwnd);
+  ui::win32::Selection font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
   RECT r{0, 0, label ? client.right : 0, 0};
-  DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (label ? DT_WORDBREAK : DT_SINGLELINE));
-  SelectObject(dc, previous);
-  ReleaseDC(hwnd, dc);
+  DrawTextW(dc.get(), text, -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (label ? DT_WORDBREAK : DT_SINGLELINE));
   return SIZE{r.right + (label ? 0 : 16), r.bottom};
 }
 
@@ -90,14 +88,13 @@ void SaveShot(HWND form, const std::wstring& path) {
   GetClientRect(form, &r);
   MapWindowPoints(form, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
   const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  ui::win32::unique_bitmap bitmap(CreateCompatibleBitmap(screen, width, height));
-  HGDIOBJ previous = SelectObject(memory, bitmap.get());
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ui::win32::WindowDC screen(nullptr);
+  ui::win32::unique_bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  {
+    ui::win32::unique_memory_dc memory(CreateCompatibleDC(screen.get()));
+    ui::win32::Selection target(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY);
+  }
 
   com_ptr<IWICImagingFactory> factory;
   com_ptr<IWICBitmap> source;
@@ -130,7 +127,8 @@ TEST(SetupPagesTest, EveryPageShowsItsTextsWhole) {
   RecordingBoxes boxes;
   platform::Platform& real = platform::Current();
   platform::Platform quiet{real.registry, real.files, real.resources, real.libraries, boxes,
-                           real.codepages, real.clock, real.shell,     real.processes};
+                           real.codepages, real.clock, real.shell,     real.processes,
+                           real.shell_links, real.firewall};
   platform::Platform* previous = platform::SetCurrent(&quiet);
   ui::win32::Win32Backend backend;
   ui::Backend* previous_backend = ui::SetBackend(&backend);

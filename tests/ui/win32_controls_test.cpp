@@ -18,6 +18,7 @@
 #include "ui/form.h"
 #include "ui/save_dialog.h"
 #include "ui/text.h"
+#include "ui/win32/handles.h"
 #include "ui/win32/pictures.h"
 #include "ui/win32/win32_backend.h"
 
@@ -88,7 +89,8 @@ class Win32ControlsTest : public ::testing::Test {
   RecordingBoxes boxes_;
   platform::Platform& real_ = platform::Current();
   platform::Platform platform_{real_.registry, real_.files,  real_.resources, real_.libraries, boxes_,
-                               real_.codepages, real_.clock, real_.shell,     real_.processes};
+                               real_.codepages, real_.clock, real_.shell,     real_.processes,
+                               real_.shell_links, real_.firewall};
   ui::win32::Win32Backend backend_;
   ui::Form form_{"form", 300, 200};
   ui::Panel panel_{&form_, "panel", {0, 0, 300, 160}};
@@ -122,7 +124,7 @@ TEST_F(Win32ControlsTest, ControlsAreStandardWindowsWithUnicodeTextsInTahoma) {
 
   const LOGFONTW plain = FontOf(Window(second_));
   EXPECT_STREQ(plain.lfFaceName, L"Tahoma");
-  EXPECT_EQ(plain.lfHeight, -MulDiv(8, GetDeviceCaps(GetDC(nullptr), LOGPIXELSY), 72));
+  EXPECT_EQ(plain.lfHeight, -MulDiv(8, GetDeviceCaps(ui::win32::WindowDC(nullptr).get(), LOGPIXELSY), 72));
   EXPECT_EQ(plain.lfWeight, FW_NORMAL);
   EXPECT_EQ(FontOf(Window(label_)).lfWeight, FW_BOLD);
   first_.SetBold(false);
@@ -191,13 +193,13 @@ TEST_F(Win32ControlsTest, AnErrorInAHandlerIsShownAndStaysInsideTheWindowProcedu
 }
 
 TEST_F(Win32ControlsTest, LabelsAndOptionsPaintOnTheFormsBackgroundInTheirColour) {
-  HDC dc = CreateCompatibleDC(nullptr);
+  ui::win32::unique_memory_dc memory(CreateCompatibleDC(nullptr));
+  HDC dc = memory.get();
   SendMessageW(Window(panel_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Window(label_)));
   EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
   EXPECT_EQ(GetBkColor(dc), RGB(248, 248, 237));
   SendMessageW(Window(panel_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Window(box_)));
   EXPECT_EQ(GetBkColor(dc), RGB(248, 248, 237));
-  DeleteDC(dc);
 }
 
 TEST_F(Win32ControlsTest, TextsAreNeverCutAndPicturesAreClippedAtTheControl) {
@@ -206,12 +208,13 @@ TEST_F(Win32ControlsTest, TextsAreNeverCutAndPicturesAreClippedAtTheControl) {
   EXPECT_EQ(r.right, 48);
   EXPECT_EQ(r.bottom, 42);
   // The check box's caption is wider than its designed 97 pixels in most faces.
-  HDC dc = GetDC(Window(box_));
-  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Window(box_), WM_GETFONT, 0, 0)));
   SIZE text{};
-  const std::wstring caption = ui::Wide("Tạo cơ sở dữ liệu");
-  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-  ReleaseDC(Window(box_), dc);
+  {
+    ui::win32::WindowDC dc(Window(box_));
+    ui::win32::Selection font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(Window(box_), WM_GETFONT, 0, 0)));
+    const std::wstring caption = ui::Wide("Tạo cơ sở dữ liệu");
+    GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &text);
+  }
   GetClientRect(Window(box_), &r);
   EXPECT_GE(r.right, std::max<LONG>(97, text.cx));
   GetClientRect(Window(label_), &r);

@@ -26,11 +26,47 @@ struct IconTraits {
   static void close(pointer h) { DestroyIcon(h); }
 };
 
+struct MemoryDCTraits {
+  using pointer = HDC;
+  static pointer invalid() { return nullptr; }
+  static void close(pointer h) { DeleteDC(h); }
+};
+
 using unique_hwnd = unique_handle<WindowTraits>;
+using unique_memory_dc = unique_handle<MemoryDCTraits>;
 using unique_font = unique_handle<GdiTraits<HFONT>>;
 using unique_brush = unique_handle<GdiTraits<HBRUSH>>;
 using unique_bitmap = unique_handle<GdiTraits<HBITMAP>>;
 using unique_icon = unique_handle<IconTraits>;
+
+// A window's device context (the screen's for none), given back when the scope ends.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  ~WindowDC() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// An object selected into a device context for the scope; the one before is put back.
+class Selection {
+ public:
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~Selection() { SelectObject(dc_, previous_); }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
 
 // A COM interface pointer that releases its reference.
 template <typename T>

@@ -239,14 +239,12 @@ void StandardPeer::ApplyHint() {
 }
 
 SIZE StandardPeer::MeasureText(int wrap_width) const {
-  HDC dc = GetDC(hwnd_.get());
-  HGDIOBJ previous = SelectObject(dc, backend_.Font(control_.Bold()));
+  WindowDC dc(hwnd_.get());
+  Selection font(dc.get(), backend_.Font(control_.Bold()));
   RECT r{0, 0, wrap_width, 0};
   const std::wstring& text = control_.Text();
   UINT format = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wrap_width > 0 ? DT_WORDBREAK : 0);
-  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, format);
-  SelectObject(dc, previous);
-  ReleaseDC(hwnd_.get(), dc);
+  DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &r, format);
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 

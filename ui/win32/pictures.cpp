@@ -76,13 +76,11 @@ void LoadedPicture::Draw(HDC dc, int x, int y) const {
     return;
   }
   if (!bitmap_) return;
-  HDC memory = CreateCompatibleDC(dc);
+  unique_memory_dc memory(CreateCompatibleDC(dc));
   if (!memory) return;
-  HGDIOBJ previous = SelectObject(memory, bitmap_.get());
+  Selection picture(memory.get(), bitmap_.get());
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(dc, x, y, width_, height_, memory, 0, 0, width_, height_, blend);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  AlphaBlend(dc, x, y, width_, height_, memory.get(), 0, 0, width_, height_, blend);
 }
 
 }  // namespace ui::win32

@@ -24,9 +24,7 @@ const Button* FindDefaultButton(const Control& control) {
 }
 
 unique_font MakeTahoma(bool bold) {
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);  // -11 at 96 pixels per inch
-  ReleaseDC(nullptr, screen);
+  const int height = -MulDiv(8, GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY), 72);  // -11 at 96 pixels per inch
   return unique_font(CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                  L"Tahoma"));
