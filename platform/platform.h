@@ -18,6 +18,8 @@ class CodePages;
 class Clock;
 class Shell;
 class Processes;
+class ShellLinks;
+class Firewall;
 
 struct Platform {
   RegistryBackend& registry;
@@ -29,6 +31,8 @@ struct Platform {
   Clock& clock;
   Shell& shell;
   Processes& processes;
+  ShellLinks& shell_links;
+  Firewall& firewall;
 };
 
 // The platform in force. Throws platform::Error when none is installed (host without a sim).
