@@ -82,7 +82,11 @@ bool TFCaiDat::RunInstallation() {
   RecordSettings(*this, folder);
   RegisterDatabaseFileType(folder);
   AllowCommandPrompt();
+  if (chk_TaoCSDL.Checked()) CreateDatabaseFile();
+  CreateShortcuts();
   RegisterKeyHelpControl(folder);
+  // The firewall is told of the folder the files went to, not of the box's text.
+  AuthorizeFirewall(FromAnsi(folder));
 
   if (FOldServerNotRemoved) return false;
   // Only the server machine installs and starts a server; a workstation has none to wait for.

@@ -18,6 +18,8 @@ constexpr char kServerNotSeen[] =
 
 class InstallRunTest : public ::testing::Test {
  protected:
+  // These runs ask for no database file: its step has tests of its own, with a library to call.
+  InstallRunTest() { form.chk_TaoCSDL.SetChecked(false); }
   void SetFolder(const std::wstring& folder) { form.Edit_AppPath.SetText(folder); }
   void Workstation() { form.rdo_MayTram.SetChecked(true); }
   uint32_t StartServer() { return sim.processes().Start("fbserver.exe"); }
