@@ -28,16 +28,16 @@ struct SimRegistry::Key {
 
 namespace {
 
-// Splits "a\b\c". A single trailing "\" is tolerated as Windows does; an empty component in the
-// middle ("a\\b") is no valid key name.
+// Splits "a\b\c". A key name never begins with "\"; empty components elsewhere (a trailing "\",
+// a doubled one) are skipped, as Wine's registry skips them.
 bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
   parts.clear();
+  if (!path.empty() && path[0] == '\\') return false;
   size_t pos = 0;
-  while (pos < path.size()) {
+  while (pos <= path.size()) {
     size_t next = path.find('\\', pos);
     if (next == std::string::npos) next = path.size();
-    if (next == pos) return false;
-    parts.push_back(path.substr(pos, next - pos));
+    if (next > pos) parts.push_back(path.substr(pos, next - pos));
     pos = next + 1;
   }
   return true;

@@ -80,6 +80,17 @@ TEST_P(RegistryTest, OpenCreatesMissingKeysAlongThePathOnlyWhenAsked) {
   EXPECT_TRUE(reg.OpenKeyReadOnly(scratch_ + "\\outer\\INNER"));
 }
 
+TEST_P(RegistryTest, KeyPathsAreTakenAsWindowsTakesThem) {
+  Registry reg(GetParam());
+  ASSERT_TRUE(reg.OpenKey(scratch_ + "\\Trail", true));
+  reg.CloseKey();
+  EXPECT_TRUE(reg.KeyExists(scratch_ + "\\Trail\\"));
+  // Wine takes a doubled separator as one.
+  ASSERT_TRUE(reg.OpenKey(scratch_ + "\\Doubled\\\\Part", true));
+  reg.CloseKey();
+  EXPECT_TRUE(reg.KeyExists(scratch_ + "\\Doubled\\Part"));
+}
+
 TEST_P(RegistryTest, PathsResolveAgainstTheOpenKeyUnlessTheyStartAtTheRoot) {
   Registry reg(GetParam());
   ASSERT_TRUE(reg.OpenKey(scratch_, true));
