@@ -35,6 +35,16 @@ SimPlatform::SimPlatform()
     previous_root_env_ = env;
   }
   setenv("QLR_SIM_ROOT", root_.c_str(), 1);
+  // The build's resource trees, so tests find the carried files without registering them.
+  if (const char* folders = std::getenv("QLR_SIM_RESOURCES")) {
+    std::string list = folders;
+    for (size_t pos = 0; pos <= list.size();) {
+      size_t end = list.find(':', pos);
+      if (end == std::string::npos) end = list.size();
+      if (end > pos) resources_.AddFolder(list.substr(pos, end - pos));
+      pos = end + 1;
+    }
+  }
   previous_ = SetCurrent(&platform_);
 }
 

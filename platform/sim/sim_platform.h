@@ -21,7 +21,9 @@ namespace platform::sim {
 // drives are <sandbox>/c, <sandbox>/d, ...; QLR_SIM_ROOT names it for the drive map), lays out
 // C:\Windows, C:\Windows\system32, C:\Windows\Temp and the program's folder C:\Setup, and is the
 // platform in force until it is destroyed, when the one before is restored and the sandbox
-// removed (kept when QLR_SIM_KEEP is set, for a look after a failure).
+// removed (kept when QLR_SIM_KEEP is set, for a look after a failure). Its resources are found in
+// <sandbox>/resources and then in the folders QLR_SIM_RESOURCES lists (":" between them), each
+// laid out as <TYPE>/<NAME>.
 //
 // Its parts are there for a test to script and inspect: sim.registry().PutString(...),
 // sim.boxes().Answer(kIdYes), sim.clock().OnSleep(...), sim.processes().Start("fbserver.exe").

@@ -60,6 +60,12 @@ TEST_F(ResourcesTest, SimulatedResourcesComeFromFoldersAndStayPut) {
   ASSERT_TRUE(engine.has_value());
   EXPECT_EQ(engine->size(), 2u);
   EXPECT_FALSE(res().Find("..", "dll").has_value());
+
+  // The build names its resource trees in the environment.
+  setenv("QLR_SIM_RESOURCES", ("/nonexistent:" + extra).c_str(), 1);
+  sim::SimPlatform fresh;
+  unsetenv("QLR_SIM_RESOURCES");
+  EXPECT_TRUE(Current().resources.Find("dll", "zipeng179").has_value());
   EXPECT_THROW(sim_.resources().Add("ZIP", "../escape", {}), Error);
 }
 #endif
