@@ -30,11 +30,21 @@ void TraditionalKeys::Update(std::uint8_t plain) {
   k2_ = CrcStep(k2_, static_cast<std::uint8_t>(k1_ >> 24));
 }
 
+// The hot loop of every encrypted entry: the keys stay in registers and the table is fetched once.
 void TraditionalKeys::Decrypt(std::uint8_t* data, std::size_t size) {
+  const auto* table = reinterpret_cast<const std::uint32_t*>(get_crc_table());
+  std::uint32_t k0 = k0_, k1 = k1_, k2 = k2_;
   for (std::size_t i = 0; i < size; ++i) {
-    data[i] ^= StreamByte();
-    Update(data[i]);
+    std::uint32_t t = (k2 | 2) & 0xFFFF;
+    std::uint8_t plain = data[i] ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8);
+    data[i] = plain;
+    k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+    k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
   }
+  k0_ = k0;
+  k1_ = k1;
+  k2_ = k2;
 }
 
 void TraditionalKeys::Encrypt(std::uint8_t* data, std::size_t size) {
