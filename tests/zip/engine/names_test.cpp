@@ -1,4 +1,4 @@
-// Spec matching and the cleaning of entry names, on their own.
+// File spec matching and the cleaning of entry names, on their own.
 #include <gtest/gtest.h>
 
 #include "zip/engine/match.h"
