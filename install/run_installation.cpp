@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/setup_form.h"
+#include "install/carried_steps.h"
 #include "install/key_scope.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -81,7 +82,10 @@ bool TFCaiDat::RunInstallation() {
   MigrateSettings();
   RecordSettings(*this, folder);
   RegisterDatabaseFileType(folder);
+  install::WriteEngineLibrary(*this);
   AllowCommandPrompt();
+  InstallFirebirdServer(folder, rdo_MayChu.Checked());
+  if (!DeployApplicationFiles()) return false;
   if (chk_TaoCSDL.Checked()) CreateDatabaseFile();
   CreateShortcuts();
   RegisterKeyHelpControl(folder);

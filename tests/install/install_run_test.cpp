@@ -1,11 +1,13 @@
 // The install run with the steps built so far, on the simulated machine and the headless form.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "app/setup_form.h"
 #include "platform/error.h"
 #include "platform/sim/sim_platform.h"
+#include "tests/payload/carried_payload.h"
 #include "ui/headless/headless_backend.h"
 
 namespace {
@@ -19,10 +21,21 @@ constexpr char kServerNotSeen[] =
 class InstallRunTest : public ::testing::Test {
  protected:
   // These runs ask for no database file: its step has tests of its own, with a library to call.
-  InstallRunTest() { form.chk_TaoCSDL.SetChecked(false); }
+  // The carried archives are small ones with the real entry names.
+  InstallRunTest() {
+    form.chk_TaoCSDL.SetChecked(false);
+    install::testing::AddSmallPayload(sim);
+  }
   void SetFolder(const std::wstring& folder) { form.Edit_AppPath.SetText(folder); }
   void Workstation() { form.rdo_MayTram.SetChecked(true); }
-  uint32_t StartServer() { return sim.processes().Start("fbserver.exe"); }
+  // The server comes up when the run's service script is started (a server running before the run
+  // is an older one, which the server installation stops first).
+  void StartServer() {
+    sim.shell().OnExecute([this](const platform::sim::SimShell::Call& call) {
+      if (call.file.ends_with("install_super.bat")) sim.processes().Start("fbserver.exe");
+      return platform::sim::SimShell::kSuccess;
+    });
+  }
   int Probes() const { return sim_probes_ - probes_before_; }
   void Run(bool expected) {
     probes_before_ = sim.processes().Snapshots();
@@ -63,8 +76,8 @@ TEST_F(InstallRunTest, ARunRecordsTheSettingsAndTheFileTypeAndStartsTheRegistrat
   EXPECT_EQ(policy->type, platform::ValueType::Integer);
   EXPECT_EQ(sim.registry().GetInteger(RootKey::CurrentUser, "Software\\Policies\\Microsoft\\Windows\\System", "DisableCMD"), 0);
 
-  ASSERT_EQ(sim.shell().Calls().size(), 1u);
-  const auto& call = sim.shell().Calls()[0];
+  ASSERT_EQ(sim.shell().Calls().size(), 3u);  // the service script, the runtime, the registration
+  const auto& call = sim.shell().Calls()[2];
   EXPECT_EQ(call.operation, "");
   EXPECT_EQ(call.file, "C:\\Quenlar\\REGSVR32.exe");
   EXPECT_EQ(call.parameters, "KeyHelp.ocx");
@@ -85,9 +98,17 @@ TEST_F(InstallRunTest, AFolderIsTakenAsTyped) {
       {L"D:\\Ke Toan\\", "D:\\Ke Toan\\\\", "D:\\Ke Toan\\"},  // the separator is doubled, not removed
       {L"", "\\", ""},  // the root of the current drive
   };
+  std::filesystem::create_directories(sim.Host("D:\\"));
+  // An empty folder text extracts the server tree into the current folder but writes the UDF
+  // files below the current drive's root.
+  for (const char* root : {"C:", "D:"}) {
+    sim.files().CreateDir(root + std::string("\\Firebird-2.5.7.2"));
+    sim.files().CreateDir(root + std::string("\\Firebird-2.5.7.2\\UDF"));
+  }
   for (const auto& c : cases) {
     SetFolder(c.typed);
     Run(true);
+    sim.processes().EndAll("fbserver.exe");  // else the next run finds an older server
     EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), c.folder);
     EXPECT_EQ(ClassValue("zozazera_db\\shell\\open\\command"), "\"" + c.program + "zozazera.exe\" \"%1\"");
     EXPECT_EQ(ClassValue("zozazera_db\\DefaultIcon"), "\"" + c.program + "zozazera.exe\",0");
@@ -97,22 +118,26 @@ TEST_F(InstallRunTest, AFolderIsTakenAsTyped) {
   }
 }
 
-TEST_F(InstallRunTest, AFolderThatCannotBeMadeDoesNotStopTheRun) {
+// The folder's failure itself is ignored; the steps go on until the first file that cannot be
+// written into it stops the deployment, and with it the run.
+TEST_F(InstallRunTest, AFolderThatCannotBeMadeStopsTheRunAtItsFirstFile) {
   SetFolder(L"C:\\Khong\\Co\\Quenlar");  // its parent is missing: one level only is made
   StartServer();
 
-  Run(true);
+  Run(false);
 
   EXPECT_FALSE(sim.files().DirectoryExists("C:\\Khong\\Co\\Quenlar"));
   EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), "C:\\Khong\\Co\\Quenlar");
-  EXPECT_EQ(sim.shell().Calls().size(), 1u);
+  EXPECT_EQ(sim.shell().Calls().size(), 2u);  // no registration after the failed deployment
+  ASSERT_EQ(sim.boxes().Shown().size(), 1u);
+  EXPECT_EQ(sim.boxes().Shown()[0].text, "Đóng ứng dụng Quenlar Accounting trước khi thực hiện nâng cấp.");
 }
 
 TEST_F(InstallRunTest, AServerProcessAlreadyRunningEndsTheWaitAtTheFirstProbe) {
   StartServer();
   const uint64_t start = sim.clock().Now();
   Run(true);
-  EXPECT_EQ(Probes(), 1);
+  EXPECT_EQ(Probes(), 2);  // the probe for an older server, then the first of the wait
   EXPECT_EQ(sim.clock().Now(), start);
 }
 
@@ -120,10 +145,10 @@ TEST_F(InstallRunTest, AServerProcessStartingThreeSecondsIntoTheWaitIsSeen) {
   const uint64_t start = sim.clock().Now();
   bool started = false;
   sim.clock().OnSleep([&](uint64_t now) {
-    if (now - start >= 3000 && !started) started = StartServer() != 0;
+    if (now - start >= 3000 && !started) started = sim.processes().Start("fbserver.exe") != 0;
   });
   Run(true);
-  EXPECT_EQ(Probes(), 4);
+  EXPECT_EQ(Probes(), 5);
   EXPECT_TRUE(sim.boxes().Shown().empty());
 }
 
@@ -131,7 +156,7 @@ TEST_F(InstallRunTest, AServerProcessThatNeverStartsFailsTheRunWithABoxAfterFift
   const uint64_t start = sim.clock().Now();
   Run(false);
 
-  EXPECT_EQ(Probes(), 15);
+  EXPECT_EQ(Probes(), 16);
   EXPECT_EQ(sim.clock().Now() - start, 15u * 1000u);
   ASSERT_EQ(sim.boxes().Shown().size(), 1u);
   const auto& box = sim.boxes().Shown()[0];
@@ -144,10 +169,10 @@ TEST_F(InstallRunTest, AServerProcessThatNeverStartsFailsTheRunWithABoxAfterFift
 TEST_F(InstallRunTest, AWorkstationDoesNotWaitForAServer) {
   Workstation();
   Run(true);
-  EXPECT_EQ(Probes(), 0);
+  EXPECT_EQ(Probes(), 1);  // for an older server only
   EXPECT_TRUE(sim.boxes().Shown().empty());
   EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), "C:\\Quenlar");
-  EXPECT_EQ(sim.shell().Calls().size(), 1u);
+  EXPECT_EQ(sim.shell().Calls().size(), 2u);
 }
 
 TEST_F(InstallRunTest, AnEarlierServerLeftRunningFailsTheRunWithoutTheWait) {
@@ -158,7 +183,7 @@ TEST_F(InstallRunTest, AnEarlierServerLeftRunningFailsTheRunWithoutTheWait) {
     return platform::sim::SimShell::kSuccess;
   });
   Run(false);
-  EXPECT_EQ(Probes(), 0);
+  EXPECT_EQ(Probes(), 1);
   EXPECT_TRUE(sim.boxes().Shown().empty());
 }
 
@@ -167,12 +192,18 @@ TEST_F(InstallRunTest, ASecondRunAfterAFailureRepeatsEveryStepAndKeepsTheProgres
   form.ProgressBar1.SetPosition(37);
   sim.registry().PutString(RootKey::ClassesRoot, ".fdb", "", "khac");
   StartServer();
+  // The first write after the engine's step is the server archive's temporary copy.
+  int position_after_engine = -1;
+  sim.files().FailWrites([&](const std::string& path) {
+    if (position_after_engine < 0 && path.ends_with("zip")) position_after_engine = form.ProgressBar1.Position();
+    return false;
+  });
 
   Run(true);
 
-  EXPECT_EQ(form.ProgressBar1.Position(), 37);
+  EXPECT_EQ(position_after_engine, 38);
   EXPECT_EQ(ClassValue(".fdb"), "zozazera_db");
-  EXPECT_EQ(sim.shell().Calls().size(), 2u);
+  EXPECT_EQ(sim.shell().Calls().size(), 6u);
 }
 
 TEST_F(InstallRunTest, AFailedRegistryWriteEndsTheRunWithNoKeyLeftOpen) {
