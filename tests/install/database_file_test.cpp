@@ -119,7 +119,7 @@ TEST_F(DatabaseFileTest, ALibraryFileIsUnloadedOnceItsAnswerIsCopied) {
   std::filesystem::copy_file(QLR_RESKT_STUB, sim.Host(kLibrary));
   form.Edit_CSDL.SetText(L"D:\\So Sach\\ketoan");
   form.CreateDatabaseFile();
-  EXPECT_EQ(DataBase(), "D:\\So Sach\\ketoan.fdb");
+  EXPECT_EQ(DataBase(), "D:\\So Sach\\ketoan_TT133.fdb");
   EXPECT_EQ(sim.libraries().Loaded(), 0);
   EXPECT_TRUE(sim.files().DeleteFile(kLibrary));
 }
