@@ -1,0 +1,124 @@
+// The whole install run on the simulated machine (virtual clock, the payload the build made)
+// beside Info-ZIP unzip extracting the same 24 entries from the same payload: wall time and peak
+// memory. It measures; it asserts nothing.
+//
+// Peak memory of the run is the growth of the resident high-water mark over the run, with the
+// carried resources already in memory (on Windows they are the program's mapped image).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/setup_form.h"
+#include "install/archive_password.h"
+#include "platform/sim/sim_platform.h"
+#include "ui/headless/headless_backend.h"
+
+namespace {
+
+constexpr int kRounds = 3;
+constexpr const char* kEntries[] = {
+    "qlfs.dll", "autsav.dll", "libxl.dll", "tbsl.exe", "MauDatInQLR.mbc", "PhieuXKNB.mbc", "MauHDTuIn0.mbc",
+    "MauHDTuIn1.mbc", "LogoQLR.jpg", "qlrHoTro.exe", "SoDuDau_HangHoa.xls", "SoDuDau-Taikhoan.xls",
+    "Mau-Nhap-DM-HangHoa.xls", "Mau-Nhap-DM-KhachHang.xls", "Mau-Nhap-DM-TSCD.xls",
+    "Mau Import - Phieu nhap xuat hang hoa.xls", "fb_gds32.dll", "vereru_ib.exe", "reskt.dll", "HuongDan SuDung.chm",
+    "uninsqkt.exe", "WindowsXP-KB935448-x86-ENU.exe", "REGSVR32.exe", "KeyHelp.ocx"};
+
+long StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::string(field).size());
+  return -1;
+}
+
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+struct Measure {
+  double seconds;
+  long peak_kb;
+};
+
+Measure InstallRun() {
+  platform::sim::SimPlatform sim;
+  ui::headless::ScopedHeadless ui;
+  sim.resources().AddFolder(QLR_PAYLOAD_RESOURCES);
+  for (const char* name : {"CACFILE", "FIREBIRD"}) sim.resources().Find("ZIP", name);
+  sim.resources().Find("DLL", "ZIPENG179");
+  sim.shell().OnExecute([&](const platform::sim::SimShell::Call& call) {
+    if (call.file.ends_with("install_super.bat")) sim.processes().Start("fbserver.exe");
+    return platform::sim::SimShell::kSuccess;
+  });
+  TFCaiDat form;
+  form.chk_TaoCSDL.SetChecked(false);
+
+  ResetPeak();
+  const long base = StatusKb("VmRSS:");
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok = form.RunInstallation();
+  const double seconds = Seconds(start);
+  if (!ok) std::fprintf(stderr, "install run failed\n");
+  return {seconds, StatusKb("VmHWM:") - base};
+}
+
+Measure Unzip(const std::string& archive, const std::string& folder) {
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::vector<std::string> args = {"unzip", "-qq", "-o", "-P", install::ArchivePassword(), archive};
+  args.insert(args.end(), std::begin(kEntries), std::end(kEntries));
+  args.insert(args.end(), {"-d", folder});
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    execvp("unzip", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  const double seconds = Seconds(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "unzip failed\n");
+  return {seconds, usage.ru_maxrss};
+}
+
+Measure Median(std::vector<Measure> m) {
+  std::sort(m.begin(), m.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
+  Measure mid = m[m.size() / 2];
+  for (auto& x : m) mid.peak_kb = std::max(mid.peak_kb, x.peak_kb);
+  return mid;
+}
+
+}  // namespace
+
+int main() {
+  const std::string archive = std::string(QLR_PAYLOAD_RESOURCES) + "/ZIP/CACFILE";
+  const std::string folder = std::filesystem::temp_directory_path() / ("qlr_unzip_bench_" + std::to_string(getpid()));
+  std::vector<Measure> run, unzip;
+  for (int i = 0; i < kRounds; ++i) {
+    run.push_back(InstallRun());
+    unzip.push_back(Unzip(archive, folder));
+  }
+  std::filesystem::remove_all(folder);
+  const Measure r = Median(run), u = Median(unzip);
+  const long goal_kb = (26431488 + 16 * 1024 * 1024) / 1024;
+  std::printf("%-44s %10s %14s\n", "", "median s", "peak memory");
+  std::printf("%-44s %10.3f %11ld KB  (growth over the run; goal <= %ld KB)\n", "install run, host sim, virtual clock",
+              r.seconds, r.peak_kb, goal_kb);
+  std::printf("%-44s %10.3f %11ld KB  (whole process)\n", "unzip -P, the same 24 entries", u.seconds, u.peak_kb);
+  return 0;
+}
