@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "tools/e2e/carried_scenarios.h"
 #include "tools/e2e/machine_state.h"
 #include "tools/e2e/screenshots.h"
 #include "tools/e2e/setup_window.h"
@@ -388,7 +389,7 @@ bool RunScenario(const std::string& name, const std::wstring& program, Report& r
       {"uninstall", Uninstall},
   };
   auto found = scenarios.find(name);
-  if (found == scenarios.end()) return false;
+  if (found == scenarios.end()) return RunCarriedScenario(name, program, report);
   ResetMachine();
   found->second(program, report);
   ResetMachine();
