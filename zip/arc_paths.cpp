@@ -120,13 +120,13 @@ namespace {
 char Fold(char c) { return c == '/' ? '\\' : char(std::toupper(static_cast<unsigned char>(c))); }
 }  // namespace
 
-bool FileNameMatch(const std::string& spec, const std::string& name) {
+bool FileNameMatch(const std::string& pattern, const std::string& name) {
   // Iterative glob with one back-tracking point: linear in practice, never recursive.
   size_t s = 0, n = 0, star = std::string::npos, mark = 0;
   while (n < name.size()) {
-    if (s < spec.size() && (spec[s] == '?' || (spec[s] != '*' && Fold(spec[s]) == Fold(name[n])))) {
+    if (s < pattern.size() && (pattern[s] == '?' || (pattern[s] != '*' && Fold(pattern[s]) == Fold(name[n])))) {
       ++s, ++n;
-    } else if (s < spec.size() && spec[s] == '*') {
+    } else if (s < pattern.size() && pattern[s] == '*') {
       star = s++;
       mark = n;
     } else if (star != std::string::npos) {
@@ -136,8 +136,8 @@ bool FileNameMatch(const std::string& spec, const std::string& name) {
       return false;
     }
   }
-  while (s < spec.size() && spec[s] == '*') ++s;
-  return s == spec.size();
+  while (s < pattern.size() && pattern[s] == '*') ++s;
+  return s == pattern.size();
 }
 
 }  // namespace zip

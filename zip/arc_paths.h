@@ -22,6 +22,6 @@ bool SameText(const std::string& a, const std::string& b);
 }  // namespace zip
 
 namespace zip {
-// A name against a spec with "*" and "?", letters without regard to case, "/" equal to "\".
-bool FileNameMatch(const std::string& spec, const std::string& name);
+// A name against a pattern with "*" and "?", letters without regard to case, "/" equal to "\".
+bool FileNameMatch(const std::string& pattern, const std::string& name);
 }  // namespace zip

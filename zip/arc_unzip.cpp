@@ -47,7 +47,8 @@ void ForceDirectories(const std::string& folder) {
 
 }  // namespace
 
-// Step 3.4: the extraction folder, full, with its separator, checked to exist and be writable.
+// The extraction folder as the engine will take it: full, with its separator, checked to exist and
+// to take a new file.
 std::string TArcWorker::PrepareBaseDir() {
   auto& files = platform::Current().files;
   const std::string folder = ExpandFileName(AppendSlash(ExtrBaseDir));
@@ -149,17 +150,17 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
   cmd.PasswordReqCount = int32_t(std::min(PasswordReqCount, kMaxPasswordRequests));
   cmd.BaseDir = base_dir_.empty() ? nullptr : base_dir;
 
-  std::vector<std::string> spec_texts = FSpecArgs;
-  std::vector<FileSpecRecord> specs(spec_texts.size());
-  for (size_t i = 0; i < specs.size(); ++i) specs[i].SpecText = spec_texts[i].c_str();
-  cmd.Specs = specs.empty() ? nullptr : specs.data();
-  cmd.SpecCount = (specs.empty() || spec_texts[0] == "*.*") ? 0 : int32_t(specs.size());
+  std::vector<std::string> pattern_texts = FSpecArgs;
+  std::vector<FileSpecRecord> records(pattern_texts.size());
+  for (size_t i = 0; i < records.size(); ++i) records[i].SpecText = pattern_texts[i].c_str();
+  cmd.Specs = records.empty() ? nullptr : records.data();
+  cmd.SpecCount = (records.empty() || pattern_texts[0] == "*.*") ? 0 : int32_t(records.size());
 
   bool call = mode == UnzipMode::ToFolder;
   if (mode == UnzipMode::ToStream) {
-    if (!spec_texts.empty()) {
+    if (!pattern_texts.empty()) {
       for (const auto& e : entries_) {
-        if (!SameText(e->FileName, spec_texts[0])) continue;
+        if (!SameText(e->FileName, pattern_texts[0])) continue;
         arc_stream_.SetSize(e->UncompressedSize);
         cmd.ToMemory = 1;
         cmd.OutBuffer = arc_stream_.Memory();

@@ -26,8 +26,8 @@ const char* const kUsage =
     "  qlrzip list ARCHIVE                       one line per entry: size, compressed size, method,\n"
     "                                            encrypted (E or -), CRC-32, date and time, name\n"
     "  qlrzip test ARCHIVE [-p PASSWORD]         checks every entry without writing anything\n"
-    "  qlrzip extract ARCHIVE [-d FOLDER] [-p PASSWORD] [-o] [SPEC...]\n"
-    "                                            extracts the entries SPEC selects (all without\n"
+    "  qlrzip extract ARCHIVE [-d FOLDER] [-p PASSWORD] [-o] [PATTERN...]\n"
+    "                                            extracts the entries PATTERN selects (all without\n"
     "                                            one; \"*\" and \"?\" allowed) into FOLDER (default: the\n"
     "                                            current folder), keeping folder names; -o overwrites\n"
     "                                            existing files, which are otherwise skipped\n"
@@ -45,7 +45,7 @@ using zip::TCustomArchiver;
 struct Options {
   std::string command, archive, folder, password, entry;
   bool overwrite = false;
-  std::vector<std::string> specs;
+  std::vector<std::string> patterns;
 };
 
 int Usage(const std::string& why) {
@@ -79,7 +79,7 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::string& why) {
   if (plain.empty()) return why = "no archive named", false;
   o.archive = plain[0];
   if (o.command == "extract") {
-    o.specs.assign(plain.begin() + 1, plain.end());
+    o.patterns.assign(plain.begin() + 1, plain.end());
   } else if (o.command == "cat") {
     if (plain.size() != 2) return why = "cat needs one entry name", false;
     o.entry = plain[1];
@@ -171,7 +171,7 @@ int List(Tool& t) {
 
 int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   TArchiver& arc = t.arc();
-  arc.FSpecArgs = o.specs;
+  arc.FSpecArgs = o.patterns;
   if (test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrTest};
   } else {

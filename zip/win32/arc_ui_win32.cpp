@@ -17,7 +17,7 @@ struct FontDeleter {
 };
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-struct ButtonSpec {
+struct ButtonLayout {
   TMsgDlgBtn kind;
   int id;
   std::string name;
@@ -28,7 +28,7 @@ struct BoxState {
   const ArcBoxRequest* request = nullptr;
   ArcBoxAnswer answer;
   UniqueFont font;
-  std::vector<ButtonSpec> buttons;
+  std::vector<ButtonLayout> buttons;
   std::deque<std::string> names;  // the "Name" properties point here: a deque never moves them
   int cancel_id = 0;
 };
@@ -124,7 +124,7 @@ void Build(HWND box, BoxState& s) {
   const TMsgDlgBtn cancel_kind = CancelButton(req.buttons);
   int x = margin + (content_width - row_width) / 2;
   y += spacing;
-  for (const ButtonSpec& b : s.buttons) {
+  for (const ButtonLayout& b : s.buttons) {
     const bool is_default = b.kind == default_kind;
     AddControl(box, s, "BUTTON", ButtonCaption(b.kind), WS_TABSTOP | (is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
                b.id, b.name, {x, y, x + button_width, y + button_height});
@@ -147,7 +147,7 @@ void Build(HWND box, BoxState& s) {
 }
 
 void Finish(HWND box, BoxState& s, int id) {
-  for (const ButtonSpec& b : s.buttons) {
+  for (const ButtonLayout& b : s.buttons) {
     if (b.id != id) continue;
     s.answer.result = ModalResultOf(b.kind);
     if (s.request->IsPassword()) {

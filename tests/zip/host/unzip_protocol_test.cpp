@@ -47,7 +47,7 @@ TEST_F(UnzipProtocol, ExtractBuildsTheCommandFromTheProperties) {
   EXPECT_EQ(Last().password, std::string(80, 'p'));
   EXPECT_EQ(Last().archive, kArchive);
   EXPECT_EQ(Last().base_dir, "C:\\Out\\");
-  EXPECT_EQ(Last().specs, (std::vector<std::string>{"*.exe", "readme.txt"}));
+  EXPECT_EQ(Last().patterns, (std::vector<std::string>{"*.exe", "readme.txt"}));
   EXPECT_TRUE(sim.files().DirectoryExists("C:\\Out"));  // ExtrForceDirs made it
   EXPECT_TRUE(arc.FSpecArgs.empty());
   // The run leaves the extraction folder current.
