@@ -141,3 +141,21 @@ TEST_F(PasswordTest, CrcErrorOfEncryptedEntryMentionsThePassword) {
 }
 
 }  // namespace
+
+namespace {
+
+// DOS archivers hashed the password in the OEM code page; the ANSI password the user types is
+// tried in that form too.
+TEST_F(PasswordTest, OemFormOfTheKey) {
+  Archive a;
+  a.entries.push_back({.name = "dos.txt", .data = "from a DOS machine", .password = "caf\x82"});  // OEM e-acute
+  ASSERT_TRUE(zipwriter::WriteFile(a, dir.Sub("o.zip")));
+  Session s;
+  s.archive = dir.Sub("o.zip");
+  s.baseDir = out;
+  s.password = "caf\xE9";  // ANSI e-acute
+  EXPECT_EQ(s.Run(), 1);
+  EXPECT_EQ(ReadFile(fs::path(out) / "dos.txt"), "from a DOS machine");
+}
+
+}  // namespace
