@@ -17,6 +17,9 @@ namespace {
 std::map<int, std::string> SourceMessages() {
   std::map<int, std::string> messages;
   const char* root = std::getenv("QLR_SOURCE_DIR");
+#ifdef QLR_SOURCE_TREE
+  if (!root) root = QLR_SOURCE_TREE;  // under Wine, "/..." is found on the drive that maps "/"
+#endif
   if (!root) return messages;
   std::ifstream in(std::string(root) + "/zip/catalogue/messages.txt");
   std::string line;
