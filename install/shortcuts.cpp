@@ -54,7 +54,7 @@ std::string ExistingLinkMessage(const platform::LinkOutcome& outcome) {
 // so that is where it is searched, by its last part: a shortcut made there earlier is then found
 // and left as it is.
 template <typename Find>
-void MakeLink(const std::string& target, const std::string& arguments, const std::string& icon_file,
+void MakeLink(uintptr_t owner, const std::string& target, const std::string& arguments, const std::string& icon_file,
               int32_t icon_index, const std::string& link_name, const std::string& folder, Find find) {
   platform::ShellLinks& links = platform::Current().shell_links;
   // Undone on every way out; the errors below are raised after it.
@@ -63,7 +63,7 @@ void MakeLink(const std::string& target, const std::string& arguments, const std
   const size_t split = link_name.rfind('\\');
   const std::string found = split == std::string::npos
                                 ? find(link_name)
-                                : links.FindInFolder(0, folder + "\\" + link_name.substr(0, split),
+                                : links.FindInFolder(owner, folder + "\\" + link_name.substr(0, split),
                                                      link_name.substr(split + 1));
   if (!found.empty()) {
     // Left as found, whatever it points to.
@@ -93,7 +93,7 @@ void TFCaiDat::CreateLinkInSpecialFolder(uintptr_t Owner, const std::string& Tar
   // A special folder the shell cannot name gives no place for a link file.
   const std::optional<std::string> path = links.SpecialFolderPath(Folder);
   if (!path) throw platform::Error("Unable to create shortcut file");
-  MakeLink(Target, Arguments, IconFile, IconIndex, LinkName, *path, [&](const std::string& name) {
+  MakeLink(Owner, Target, Arguments, IconFile, IconIndex, LinkName, *path, [&](const std::string& name) {
     return links.FindInSpecialFolder(Owner, Folder, name);
   });
 }
@@ -102,7 +102,7 @@ void TFCaiDat::CreateLinkInFolder(uintptr_t Owner, const std::string& Target, co
                                   const std::string& IconFile, int32_t IconIndex, const std::string& LinkName,
                                   const std::string& FolderPath) {
   platform::ShellLinks& links = platform::Current().shell_links;
-  MakeLink(Target, Arguments, IconFile, IconIndex, LinkName, FolderPath, [&](const std::string& name) {
+  MakeLink(Owner, Target, Arguments, IconFile, IconIndex, LinkName, FolderPath, [&](const std::string& name) {
     return links.FindInFolder(Owner, FolderPath, name);
   });
 }
