@@ -90,6 +90,8 @@ class StepsWin32Test : public ::testing::Test {
     for (const std::string& path : cleanup_) DeleteFileA(path.c_str()) || RemoveDirectoryA(path.c_str());
     DeleteFileA((folder_ + "\\reskt.dll").c_str());
     RemoveDirectoryA(folder_.c_str());
+    // The prefix is shared with the other Windows tests, whose forms read this value at start.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, "DataBase");
     CoUninitialize();
     platform::SetCurrent(previous_);
   }
