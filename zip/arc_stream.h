@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,11 @@ class TArcStream {
   // Null for an empty stream (the engine is then handed no buffer).
   uint8_t* Memory() { return data_.empty() ? nullptr : data_.data(); }
   const uint8_t* Memory() const { return data_.empty() ? nullptr : data_.data(); }
-  void SetSize(uint64_t size) { data_.resize(size_t(size)); }
+  // More than the process can hold is a lack of memory, whatever the container would call it.
+  void SetSize(uint64_t size) {
+    if (size > data_.max_size()) throw std::bad_alloc();
+    data_.resize(size_t(size));
+  }
   void Clear() { data_.clear(), data_.shrink_to_fit(); }
   std::string AsString() const { return std::string(data_.begin(), data_.end()); }
   const std::vector<uint8_t>& Bytes() const { return data_; }

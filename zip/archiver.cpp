@@ -1,5 +1,7 @@
 #include "zip/archiver.h"
 
+#include <new>
+
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "zip/arc_paths.h"
@@ -96,6 +98,9 @@ int TCustomArchiver::Operate(Body&& body) {
     body();
   } catch (const EArchiver& e) {
     worker_->ShowExceptionError(e);
+  } catch (const std::bad_alloc&) {
+    // An entry too large for memory (its recorded size is trusted only this far).
+    worker_->ShowExceptionError(EArchiver(kMsgRequestedMemory, true));
   } catch (const std::exception& e) {
     worker_->ShowExceptionError(EArchiver(e.what()));
   } catch (...) {

@@ -188,5 +188,25 @@ TEST_F(Win32Component, EngineFoundBesideTheProgramAndUnloadedAfterEachExtraction
   EXPECT_EQ(arc.FullVersionString(), "Archiver 1.79.08.01 , DLL [1.79.08.01]");
 }
 
+TEST_F(Win32Component, EntryTooLargeForMemoryIsReportedNotThrown) {
+  ZipBuilder z;
+  z.Add("huge.bin", "x");
+  std::string bytes = z.Build();
+  const size_t central = bytes.find("PK\x01\x02");
+  for (int k = 0; k < 4; ++k) bytes[central + 24 + k] = char(0xFF);  // claims 4 GiB - 1 once extracted
+  const std::string archive = folder_ + "\\huge.zip";
+  {
+    std::ofstream out(archive, std::ios::binary);
+    out << bytes;
+  }
+  arc.Unattended = true;
+  arc.SetZipFileName(archive);
+  ASSERT_EQ(arc.Count(), 1);
+  EXPECT_EQ(arc.ExtractFileToStream("huge.bin"), nullptr);
+  EXPECT_EQ(arc.ErrCode(), 10103);
+  EXPECT_EQ(arc.ArcStream().Size(), 0u);
+  EXPECT_FALSE(arc.Busy());
+}
+
 }  // namespace
 }  // namespace zip::testing
