@@ -63,7 +63,6 @@ std::string TArcWorker::PrepareBaseDir() {
 }
 
 void TArcWorker::RunUnzip(UnzipMode mode, const TArcStream* stream) {
-  const unsigned saved_request_count = PasswordReqCount;
   ErrCode = 0;
   SuccessCnt = 0;
   ErrMessage.clear();
@@ -71,23 +70,20 @@ void TArcWorker::RunUnzip(UnzipMode mode, const TArcStream* stream) {
   running_ = true;
   SetCancel(false);
   std::string joined;
-  bool forced_count = false;
   try {
-    RunUnzipBody(mode, stream, joined, forced_count);
+    RunUnzipBody(mode, stream, joined);
   } catch (EArchiver& e) {
     if (!HandlerFault.empty()) e.Append(HandlerFault);
     ShowExceptionError(e);
     SuccessCnt = 0;
   } catch (...) {
     running_ = false;
-    if (forced_count) PasswordReqCount = saved_request_count;
     throw;
   }
-  if (forced_count) PasswordReqCount = saved_request_count;
   running_ = false;
 }
 
-void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined, bool& forced_count) {
+void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined) {
   base_dir_.clear();
   std::string archive;
   if (mode != UnzipMode::StreamToStream) {
@@ -182,9 +178,10 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
   cmd.CheckValue = kUnzipCheckValue;
   HandlerFault.clear();
 
+  // Nobody could answer a password request: the engine is told not to ask (the property itself
+  // is left as it is).
   if (mode != UnzipMode::StreamToStream && Unattended && Password.empty() && !Events().OnPasswordError) {
     cmd.PasswordReqCount = 0;
-    forced_count = true;
     Report(ReportKind::MessageReported, 0, 0, ZipLoadStr(kMsgUnattendedExtract));
   }
   if (!call) return;

@@ -93,7 +93,7 @@ class TArcWorker : public TArcEngineBind {
   bool OpenMultiVolume(const std::string& name, bool quiet);
   int HandleCallback(EngineCallbackRecord& record);
   void HandleAction(int action, EngineCallbackRecord& record);
-  void RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined, bool& forced_count);
+  void RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined);
   std::string PrepareBaseDir();
 
   bool active_ = true;
