@@ -105,9 +105,14 @@ TEST_F(InstallRunTest, AFolderIsTakenAsTyped) {
     sim.files().CreateDir(root + std::string("\\Firebird-2.5.7.2"));
     sim.files().CreateDir(root + std::string("\\Firebird-2.5.7.2\\UDF"));
   }
+  // The engine takes an empty extraction folder as the process's own current folder; on the host
+  // that is made the simulated machine's, so nothing lands outside the sandbox.
+  const std::filesystem::path host_folder = std::filesystem::current_path();
   for (const auto& c : cases) {
     SetFolder(c.typed);
+    std::filesystem::current_path(sim.Host(sim.files().CurrentDirectory()));
     Run(true);
+    std::filesystem::current_path(host_folder);
     sim.processes().EndAll("fbserver.exe");  // else the next run finds an older server
     EXPECT_EQ(sim.registry().GetString(RootKey::LocalMachine, kSettings, "AppPath"), c.folder);
     EXPECT_EQ(ClassValue("zozazera_db\\shell\\open\\command"), "\"" + c.program + "zozazera.exe\" \"%1\"");
