@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "tools/e2e/machine_state.h"
 #include "tools/e2e/setup_window.h"
+#include "tools/e2e/step_checks.h"
 
 namespace e2e {
 namespace {
@@ -128,9 +130,13 @@ void CheckServerUp(Report& r) {
 
 void ServerPayload(const std::wstring& program, Report& r) {
   const std::set<fs::path> before = TemporaryArchives();
-  SetupWindow w(program, "payload");
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring output = std::wstring(temp) + L"qlr-e2e-output.txt";
+  SetupWindow w(program, "payload", output);
   InstallNew(w, r);
   CheckSuccess(w, r, "new server installation");
+  CheckFirewallLines(r, output, "C:\\Quenlar");
 
   for (const wchar_t* file : kDeployed) r.Check(fs::is_regular_file(file), "deployed " + Utf8(file));
   for (const wchar_t* file : {L"bin\\fbserver.exe", L"bin\\instsvc.exe", L"bin\\uninstall.bat", L"udf\\ib_udf.dll",
@@ -141,6 +147,8 @@ void ServerPayload(const std::wstring& program, Report& r) {
           "REGSVR32.exe of the payload ran");
   r.Equal(ReadString(HKEY_CURRENT_USER, kSettingsKey, L"DataBase").value_or(L"<absent>"), L"C:\\Quenlar\\qlkt.fdb",
           "reskt.dll of the payload made the database file");
+  CheckDatabaseFile(r, L"C:\\Quenlar\\qlkt.fdb", "TT133");
+  CheckShortcuts(r, kFolder);
 
   // One new copy, of the payload; the server archive's copy was removed after its extraction.
   std::vector<fs::path> added;
@@ -164,6 +172,13 @@ void ServerUpgrade(const std::wstring& program, Report& r) {
   }
   CheckServerUp(r);
   const std::vector<DWORD> old_server = ServerProcesses();
+  // What the user changed since is left as it is: a shortcut pointed elsewhere, an edited template.
+  r.Check(RepointDesktopShortcut(L"C:\\Cu\\zozazera.exe"), "the desktop shortcut pointed elsewhere");
+  const std::wstring edited_template = kFolder + L"\\MauBC\\MauDatInQLR.mbc";
+  {
+    std::ofstream edited(fs::path(edited_template), std::ios::binary | std::ios::trunc);
+    edited << "mau da sua";
+  }
 
   SetupWindow w(program, "upgrade-second");
   r.Check(w.Checked("rdo_NangCap"), "the earlier installation is found");
@@ -174,6 +189,8 @@ void ServerUpgrade(const std::wstring& program, Report& r) {
   r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
   r.Check(w.WaitForPage(6, kRunTimeout), "the upgrade ends on page 6");
   CheckSuccess(w, r, "upgrade");
+  r.Equal(DesktopShortcutTarget(), L"C:\\Cu\\zozazera.exe", "the changed desktop shortcut is left as it was");
+  r.Check(fs::file_size(edited_template) == 10, "the edited template is left as it was");
   const std::vector<DWORD> now = ServerProcesses();
   r.Check(!old_server.empty() && (now.empty() || now[0] != old_server[0]), "the old server process was stopped");
   CheckServerUp(r);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tools/e2e/step_checks.h"
+
 namespace e2e {
 
 namespace {
@@ -54,6 +56,7 @@ void ResetMachine() {
   DeleteValue(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Tcpip\\Parameters", L"DisableDHCPMediaSense");
   std::error_code ignored;
   std::filesystem::remove_all(L"C:\\Quenlar", ignored);
+  RemoveShortcuts();
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) { return static_cast<bool>(Key(root, path, false)); }

@@ -88,13 +88,24 @@ std::wstring WindowText(HWND window) {
   return std::wstring(buffer, copied);
 }
 
-SetupWindow::SetupWindow(const std::wstring& program, std::string shots) : shots_(std::move(shots)) {
+SetupWindow::SetupWindow(const std::wstring& program, std::string shots, const std::wstring& output)
+    : shots_(std::move(shots)) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  HANDLE out = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    out = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the output file");
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+  }
   std::wstring command = L"\"" + program + L"\"";
-  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process_))
-    throw std::runtime_error("cannot start the setup");
+  const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE,
+                                      0, nullptr, nullptr, &startup, &process_);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (!started) throw std::runtime_error("cannot start the setup");
   WaitForInputIdle(process_.hProcess, 10000);
   bool ready = WaitFor(
       [&] {

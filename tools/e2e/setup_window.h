@@ -23,8 +23,9 @@ struct BoxSeen {
 class SetupWindow {
  public:
   // Starts `program` and waits for its form to appear. Throws std::runtime_error on failure.
-  // Each message box is photographed before it is answered, as "<shots>-boxN".
-  SetupWindow(const std::wstring& program, std::string shots);
+  // Each message box is photographed before it is answered, as "<shots>-boxN". With `output`, the
+  // setup's standard output goes to that file (its diagnostics, such as the firewall's lines).
+  SetupWindow(const std::wstring& program, std::string shots, const std::wstring& output = {});
   ~SetupWindow();
   SetupWindow(const SetupWindow&) = delete;
   SetupWindow& operator=(const SetupWindow&) = delete;
