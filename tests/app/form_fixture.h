@@ -7,12 +7,17 @@
 
 #include "app/setup_form.h"
 #include "platform/sim/sim_platform.h"
+#include "tests/payload/carried_payload.h"
 #include "ui/backend.h"
 #include "ui/headless/headless_backend.h"
 #include "ui/text.h"
 
 class FormTest : public ::testing::Test {
  protected:
+  // The machine carries small archives with the real entry names, so that a run on the summary
+  // page goes through every step.
+  FormTest() { install::testing::AddSmallPayload(sim); }
+
   static constexpr char kSettings[] = "Software\\QuenlarVN\\ERP\\Accounting";
   static constexpr char kEarlierSettings[] = "SoftWare\\Quenlar Corp\\ERP\\Accounting";
 

@@ -33,7 +33,14 @@ class PageFlowTest : public FormTest {
     PlaceProgram("C:\\Quenlar", "zozazera.exe");
     Start();
   }
-  void StartServer() { sim.processes().Start("fbserver.exe"); }
+  // The server comes up when the run starts its service script (one running before the run is an
+  // older server, which the run stops first).
+  void StartServer() {
+    sim.shell().OnExecute([this](const platform::sim::SimShell::Call& call) {
+      if (call.file.ends_with("install_super.bat")) sim.processes().Start("fbserver.exe");
+      return platform::sim::SimShell::kSuccess;
+    });
+  }
   void WalkToSummary() {
     for (int i = 0; i < 4 && form().FPage != 5; ++i) Next();
     ASSERT_EQ(form().FPage, 5);
