@@ -101,7 +101,7 @@ std::set<fs::path> TemporaryArchives() {
   return found;
 }
 
-void ResetServer() {
+void ResetCarriedServer() {
   EndServers();
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Firebird Project");
 }
@@ -212,5 +212,7 @@ bool RunCarriedScenario(const std::string& name, const std::wstring& program, Re
   ResetMachine();
   return true;
 }
+
+void ResetServer() { ResetCarriedServer(); }
 
 }  // namespace e2e

@@ -10,4 +10,8 @@ namespace e2e {
 // its server runs). False for another name.
 bool RunCarriedScenario(const std::string& name, const std::wstring& program, Report& report);
 
+// Ends every stand-in server and forgets its registration, so that no scenario finds the server
+// an earlier one started.
+void ResetServer();
+
 }  // namespace e2e
