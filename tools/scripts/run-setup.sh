@@ -13,4 +13,5 @@ if [ -z "${DISPLAY:-}" ]; then
   trap stop_xvfb EXIT
   echo "No display: running under Xvfb on $DISPLAY (take a screenshot with: DISPLAY=$DISPLAY import -window root shot.png)"
 fi
-exec "$top/build/windows/wine-run" "$top/build/windows/app/SetupQLR.exe"
+# Not exec: the trap must still end the Xvfb it started when the setup closes.
+"$top/build/windows/wine-run" "$top/build/windows/app/SetupQLR.exe"
