@@ -21,8 +21,10 @@ function(qlr_target_warnings target)
   # GCC 12 reports array-bounds, restrict and stringop-overflow inside inlined standard-library
   # code at -O2 and above where there is no fault (vector::insert of a short vector, string
   # concatenation); those stay warnings so an optimised build is not stopped by them.
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-unused-parameter
-                         -Wno-error=array-bounds -Wno-error=restrict -Wno-error=stringop-overflow)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-unused-parameter)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-error=array-bounds -Wno-error=restrict -Wno-error=stringop-overflow)
+  endif()
 endfunction()
 
 # qlr_add_library(name [STATIC|SHARED] SOURCES ... [LIBS ...])
