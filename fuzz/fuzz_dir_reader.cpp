@@ -1,0 +1,102 @@
+// The archive component's directory reader on arbitrary archives, and QueryZip on the same
+// file. The archive lies on a simulated machine whose drives are kept in memory (/dev/shm), so
+// every run reaches the reader's parsing with no disk in the way.
+//
+// Byte 0 picks the options: bit 0 lists folder entries, bits 1-2 the code page, bit 3 verbose
+// reports, bits 4-5 how the bytes lie (one file; split in two volumes "a.z01" + "a.zip"; split
+// as numbered parts "a001.zip" + "a002.zip" named through "a.zip"; one file named "a.exe" with a
+// "a.zip" sibling), bit 6 unattended. Bytes 1-2 give where a split falls; the rest is the archive.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/sim/sim_platform.h"
+#include "zip/archiver.h"
+#include "zip/arc_ui.h"
+#include "zip/query_zip.h"
+
+namespace {
+
+constexpr const char* kFolder = "C:\\Data";
+std::size_t g_touched = 0;  // what was read, kept so the reads are not left out
+
+struct Machine {
+  platform::sim::SimPlatform sim;
+  zip::ScriptedArcUi ui;
+};
+
+Machine& TheMachine() {
+  static Machine* machine = [] {
+    auto* m = new Machine;  // kept for the whole run; the sandbox goes with the process
+    m->sim.files().CreateDir(kFolder);
+    return m;
+  }();
+  return *machine;
+}
+
+void Put(Machine& m, const std::string& name, const std::uint8_t* data, std::size_t size) {
+  m.sim.files().WriteFile(std::string(kFolder) + "\\" + name, data, size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The simulated drives in memory, unless the caller chose a place.
+  if (!std::getenv("TMPDIR")) setenv("TMPDIR", "/dev/shm", 1);
+  TheMachine();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  Machine& m = TheMachine();
+  const std::uint8_t options = data[0];
+  const std::size_t split = std::size_t(data[1] | data[2] << 8);
+  const std::uint8_t* archive = data + 3;
+  const std::size_t length = size - 3;
+  const std::size_t cut = length == 0 ? 0 : split % length;
+
+  for (const char* name : {"a.zip", "a.z01", "a001.zip", "a002.zip", "a.exe"})
+    m.sim.files().DeleteFile(std::string(kFolder) + "\\" + name);
+  std::string named = "a.zip";
+  switch ((options >> 4) & 3) {
+    case 0:
+      Put(m, "a.zip", archive, length);
+      break;
+    case 1:
+      Put(m, "a.z01", archive, cut);
+      Put(m, "a.zip", archive + cut, length - cut);
+      break;
+    case 2:
+      Put(m, "a001.zip", archive, cut);
+      Put(m, "a002.zip", archive + cut, length - cut);
+      break;
+    case 3:
+      Put(m, "a.exe", archive, length);
+      Put(m, "a.zip", archive + cut, length - cut);
+      named = "a.exe";
+      break;
+  }
+
+  zip::TArchiver arc;
+  m.ui.shown.clear();
+  arc.SetUi(m.ui);
+  arc.UseDirOnlyEntries = options & 1;
+  arc.CodePage = static_cast<zip::CPOpts>(((options >> 1) & 3) % 3);
+  arc.Verbose = options & 8;
+  arc.Unattended = options & 0x40;
+  const std::string path = std::string(kFolder) + "\\" + named;
+  zip::QueryZip(path);
+  arc.SetZipFileName(path);
+
+  // Everything the reader leaves behind must be readable.
+  std::size_t sum = arc.ZipComment().size() + arc.SFXOffset() + arc.ZipSOC() + arc.ZipEOC();
+  for (int i = 0; i < arc.Count(); ++i) {
+    const zip::ZipDirEntry& e = arc.DirEntry(i);
+    sum += e.FileName.size() + e.FileComment.size() + e.ExtraField.size();
+    if (e.FileName.size() > 2 * 259 + 1) __builtin_trap();  // a stored name is below 260 bytes
+  }
+  if (arc.Count() > 0 && arc.ZipFileName().empty()) __builtin_trap();  // a failed read lists nothing
+  g_touched += sum;
+  return 0;
+}
