@@ -22,6 +22,19 @@ constexpr size_t kMaxRootFolder = 240;
 constexpr size_t kMaxReplacementName = 259;
 constexpr unsigned kMaxPasswordRequests = 15;
 
+// The most an entry's compressed bytes can give: stored bytes give themselves; Deflate's best
+// case is a 258-byte match in two bits (1032 to 1); Shrink and Implode stay below 8192 to 1. The
+// compressed size itself cannot pass the end of the archive. A recorded size beyond this is a lie
+// that would only make us reserve memory for nothing.
+uint64_t MostEntryCanGive(const ZipDirEntry& e, uint32_t archive_size, bool spanned) {
+  const uint64_t packed = spanned ? e.CompressedSize : std::min(e.CompressedSize, archive_size);
+  switch (e.CompressionMethod) {
+    case 0: return packed;
+    case 8: return packed * 1032 + 258;
+    default: return packed * 8192;
+  }
+}
+
 // Copies `text` into the record's reply buffer, cut to `limit` characters and terminated.
 void PutReply(EngineCallbackRecord& r, const std::string& text, size_t limit) {
   const size_t n = std::min({text.size(), limit, kReplySize - 1});
@@ -157,6 +170,8 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
     if (!pattern_texts.empty()) {
       for (const auto& e : entries_) {
         if (!SameText(e->FileName, pattern_texts[0])) continue;
+        if (e->UncompressedSize > MostEntryCanGive(*e, RealFileSize, IsSpanned))
+          throw EArchiver(kMsgRequestedMemory, true);
         arc_stream_.SetSize(e->UncompressedSize);
         cmd.ToMemory = 1;
         cmd.OutBuffer = arc_stream_.Memory();

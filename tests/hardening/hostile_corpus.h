@@ -26,6 +26,7 @@ struct HostileCase {
   std::vector<std::string> files;   // the target folder afterwards, "/" between folders, sorted
   // The folder where a case-blind file system (Windows) gives another result.
   std::optional<std::vector<std::string>> windowsFiles = std::nullopt;
+  std::optional<int> windowsStatus = std::nullopt;
   std::string password = "";         // given to the extraction as the component's Password
 };
 

@@ -1,5 +1,6 @@
 #include "tools/qlrzip/qlrzip.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -169,6 +170,17 @@ int List(Tool& t) {
   return kOk;
 }
 
+// How many entries the run must handle: all of them, folder entries included, without specs;
+// else those of the directory that some spec selects. An entry the engine leaves out with only
+// a warning (a name it refuses, a path too long) is then still a failure of the run.
+int Selected(const TArchiver& arc) {
+  if (arc.FSpecArgs.empty() || arc.FSpecArgs[0] == "*.*") return arc.Count() + arc.DirOnlyCount();
+  std::vector<bool> chosen(size_t(arc.Count()), false);
+  for (const std::string& spec : arc.FSpecArgs)
+    for (int i = -1; arc.Find(spec, i);) chosen[size_t(i)] = true;
+  return int(std::count(chosen.begin(), chosen.end(), true));
+}
+
 int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   TArchiver& arc = t.arc();
   arc.FSpecArgs = o.patterns;
@@ -179,10 +191,11 @@ int Extract(Tool& t, const Options& o, Machine& m, bool test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrDirNames, zip::ExtrOptsEnum::ExtrForceDirs};
     if (o.overwrite) arc.ExtrOptions.Add(zip::ExtrOptsEnum::ExtrOverWrite);
   }
+  const int selected = Selected(arc);
   const int result = arc.Extract();
   t.EndBar();
   if (result < 0) return kBadUsage;
-  const bool failed = result != 0 || t.skipped() > 0;
+  const bool failed = result != 0 || t.skipped() > 0 || arc.SuccessCnt() < selected;
   if (test) std::fprintf(stderr, "%s: %d entries tested%s\n", o.archive.c_str(), arc.SuccessCnt(),
                          failed ? ", with errors" : ", no errors");
   return failed ? kSomeFailed : kOk;
