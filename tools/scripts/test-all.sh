@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything (host, host with sanitizers, Windows) and runs every test: host tests
-# directly, Windows tests under Wine, GUI tests under Xvfb when no display is set.
+# Builds everything (host, host with sanitizers, Windows, and the fuzz targets with clang) and
+# runs every test: host tests directly, Windows tests under Wine, GUI tests under Xvfb when no
+# display is set, each fuzz target's regression inputs and a short run of it.
 # Ends with the line "N passed, N failed".
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -9,7 +10,7 @@ cd "$top"
 "$top/tools/scripts/install-prerequisites.sh" || exit 1
 
 jobs=$(nproc)
-presets=(host host-asan windows)
+presets=(host host-asan windows fuzz)
 for preset in "${presets[@]}"; do
   echo "== configure and build: $preset"
   cmake --preset "$preset" >/dev/null || exit 1
