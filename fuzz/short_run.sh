@@ -18,5 +18,7 @@ testdata=$here/../../shared/testdata
 [ -d "$testdata" ] || testdata=
 python3 "$here/make_seeds.py" "$name" "seeds-$name" $testdata
 [ -d "$regressions" ] || regressions=
-exec "$fuzzer" -max_total_time="$seconds" -max_len=100000 -rss_limit_mb=2048 -timeout=10 \
+dict=
+case $name in fuzz_unzexec|fuzz_dir_reader) dict=-dict=$here/zip.dict ;; esac
+exec "$fuzzer" -max_total_time="$seconds" -max_len=100000 -rss_limit_mb=2048 -timeout=10 $dict \
   -artifact_prefix="$PWD/crash-$name-" "corpus-$name" "seeds-$name" $regressions
