@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   arc.Verbose = options & 8;
   arc.Unattended = options & 0x40;
   const std::string path = std::string(kFolder) + "\\" + named;
-  zip::QueryZip(path);
+  const int query = zip::QueryZip(path);
   arc.SetZipFileName(path);
 
   // Everything the reader leaves behind must be readable.
@@ -97,6 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (e.FileName.size() > 2 * 259 + 1) __builtin_trap();  // a stored name is below 260 bytes
   }
   if (arc.Count() > 0 && arc.ZipFileName().empty()) __builtin_trap();  // a failed read lists nothing
+  if (((options >> 4) & 3) == 0 && arc.Count() > 0) {
+    // One file read as an archive: QueryZip saw its end record too, and the record lies in it.
+    if (query < 0 || !(query & 0x80)) __builtin_trap();
+    if (uint64_t(arc.ZipEOC()) + 22 > arc.RealFileSize() || arc.RealFileSize() != length) __builtin_trap();
+  }
   g_touched += sum;
   return 0;
 }
