@@ -1,5 +1,6 @@
 // ZE_UnzExec on arbitrary archives in memory. The first byte picks the options (test mode, a
-// given password, line ends), the next four the output size; the rest is the archive.
+// given password, line ends, verbose reports, code page), the next four the output size (low 20
+// bits) and an entry spec (bits 20-23, 0 for every entry); the rest is the archive.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,9 @@
 extern "C" int ZE_UnzExec(const UnzipCommand* command);
 
 namespace {
+
+const char* const kSpecs[] = {"*", "*.txt", "bin\\*", "readme.txt", "?e*", "a/b/*", "*\\*.*", "[a-c]*",
+                              "Data\\", "*.", "**", "A.TXT", "\\x", "..\\*", "*?*?*?*?*?*?*?*?*?*?x"};
 
 int Answer(void*, EngineCallbackRecord* rec) {
   if ((rec->ActionCode & kActionMask) == kActPasswordQuery) {
@@ -25,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t options = data[0];
   std::uint32_t outSize;
   std::memcpy(&outSize, data + 1, 4);
+  const unsigned spec = (outSize >> 20) & 15;
   outSize %= 1u << 20;
   std::vector<std::uint8_t> out(outSize);
   UnzipCommand cmd{};
@@ -42,6 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   cmd.FromMemory = 1;
   cmd.InBuffer = data + 5;
   cmd.InSize = static_cast<std::uint32_t>(size - 5);
+  cmd.CodePage = ((options >> 5) & 3) % 3;
+  FileSpecRecord specs[1] = {};
+  if (spec != 0) {
+    specs[0].SpecText = kSpecs[spec - 1];
+    cmd.Specs = specs;
+    cmd.SpecCount = 1;
+  }
   cmd.PasswordReqCount = 2;
   cmd.CheckValue = kUnzipCheckValue;
   ZE_UnzExec(&cmd);

@@ -159,9 +159,11 @@ def main():
     else:
         for name, data in archives(sys.argv[3:]):
             if target == "fuzz_unzexec":
-                # Options: extract, test, with the password; output room 64 KiB.
-                for options in (0, 1, 2):
-                    seeds.append((f"{name}-{options}", bytes([options]) + struct.pack("<I", 1 << 16) + data))
+                # Options: extract, test, with the password; output room 64 KiB; every entry, or
+                # those matching the specs "*.txt" and "bin\*".
+                for options, spec in ((0, 0), (1, 0), (2, 0), (2, 2), (1, 3)):
+                    room = struct.pack("<I", 1 << 16 | spec << 20)
+                    seeds.append((f"{name}-{options}-{spec}", bytes([options]) + room + data))
             elif target == "fuzz_dir_reader":
                 half = struct.pack("<H", len(data) // 2 & 0xFFFF)
                 seeds.append((name, bytes([0, 0, 0]) + data))
