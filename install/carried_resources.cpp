@@ -23,6 +23,9 @@ void TFCaiDat::ExtractResourceToFile(const std::string& ResName, const std::stri
 // The temporary copy is the caller's to remove (or to leave, as the payload's is left).
 std::string TFCaiDat::OpenCarriedArchive(const std::string& ResName) {
   const std::string temp = Archiver1->MakeTempFileName("zip", "zip");
+  // No name comes back when the temporary folder is missing or refuses a new file; the error then
+  // names the folder, where writing to the empty name would name nothing.
+  if (temp.empty()) throw platform::Error("Cannot create file in " + platform::Current().files.TempPath());
   ExtractResourceToFile(ResName, "zip", temp);
   Archiver1->Clear();
   Archiver1->SetZipFileName(temp);

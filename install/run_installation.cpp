@@ -5,6 +5,8 @@
 #include "install/carried_steps.h"
 #include "install/key_scope.h"
 #include "platform/clock.h"
+#include "platform/codepages.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
@@ -21,14 +23,36 @@ constexpr uint32_t kProbeIntervalMs = 1000;
 constexpr char kServerNotSeen[] =
     "Không cài đặt được FireBird Server!\r\nCần có quyền quản trị đối với tài khoản người sử dụng Windows";
 
-// A folder that exists already, or whose parent is missing, is no reason to stop.
-void CreateApplicationFolder(const std::string& folder) { platform::Current().files.CreateDir(folder); }
+constexpr char kFolderNotMade[] = "Không tạo được thư mục ứng dụng:\r\n%s\r\n"
+                                 "Hãy chọn thư mục khác; thư mục chứa nó phải có sẵn và cho phép ghi.";
+
+// One level is made; a folder that exists already is what an upgrade finds. A folder that is not
+// there afterwards (its parent is missing, a file has its name, writing is denied) stops the run
+// before anything is recorded: the steps after it would point the settings at a folder that does
+// not exist and end in a box that asks to close an application which is not running.
+bool CreateApplicationFolder(TFCaiDat& form, const std::string& folder) {
+  auto& p = platform::Current();
+  p.files.CreateDir(folder);
+  // An empty text names the current folder (paths then start at its drive's top); nothing to make.
+  if (folder.empty() || p.files.DirectoryExists(folder)) return true;
+  std::string text = kFolderNotMade;
+  text.replace(text.find("%s"), 2, p.codepages.WideToUtf8(form.Edit_AppPath.Text()));
+  p.boxes.Show(form.Handle(), text, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
+  return false;
+}
+
+// A value the run records. A key that does not open ends the run as a refused write does: going
+// on would report a completed installation whose settings were never recorded.
+void Record(platform::Registry& registry, const std::string& key_path, const std::string& name,
+            const std::string& value) {
+  KeyScope key(registry, key_path, KeyScope::kCreate);
+  if (!key) throw platform::Error("Failed to open key '" + key_path + "'");
+  registry.WriteString(name, value);
+}
 
 void RecordSettings(TFCaiDat& form, const std::string& folder) {
-  if (KeyScope key(*form.FMachineRegistry, form.FSettingsKey, KeyScope::kCreate); key)
-    form.FMachineRegistry->WriteString("AppPath", folder);
-  if (KeyScope key(*form.FUserRegistry, form.FSettingsKey, KeyScope::kCreate); key)
-    form.FUserRegistry->WriteString("hecsdl", kServerType);
+  Record(*form.FMachineRegistry, form.FSettingsKey, "AppPath", folder);
+  Record(*form.FUserRegistry, form.FSettingsKey, "hecsdl", kServerType);
 }
 
 // ".fdb" files open in the application. The folder is taken as typed, so one ending in "\" gives a
@@ -44,9 +68,7 @@ void RegisterDatabaseFileType(const std::string& folder) {
       {"zozazera_db\\DefaultIcon", program + ",0"},
   };
   platform::Registry classes(platform::RootKey::ClassesRoot);
-  for (const auto& entry : entries) {
-    if (KeyScope key(classes, entry.key, KeyScope::kCreate); key) classes.WriteString("", entry.value);
-  }
+  for (const auto& entry : entries) Record(classes, entry.key, "", entry.value);
 }
 
 // The server's tools run scripts through the command prompt, which a policy may forbid.
@@ -78,7 +100,7 @@ bool TFCaiDat::RunInstallation() {
   ProgressBar1.SetVisible(true);
   FOldServerNotRemoved = false;
 
-  CreateApplicationFolder(folder);
+  if (!CreateApplicationFolder(*this, folder)) return false;
   MigrateSettings();
   RecordSettings(*this, folder);
   RegisterDatabaseFileType(folder);

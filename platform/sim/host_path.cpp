@@ -40,7 +40,8 @@ bool SameName(const std::string& a, const std::string& b) {
 
 std::string HostPath(const std::string& windows_path) {
   const std::string root = SimRoot();
-  const std::string mapped = MapWindowsPath(windows_path, root);
+  const std::string mapped =
+      MapWindowsPath(root.empty() ? windows_path : AbsoluteWindowsPath(windows_path, SimCurrentDirectory()), root);
   if (root.empty() || mapped.compare(0, root.size(), root) != 0) return mapped;
 
   // Components below the root; "." and ".." are folded as Windows folds them, and ".." never

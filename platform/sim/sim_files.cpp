@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
 
+#include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/sim/host_path.h"
 
@@ -24,16 +26,7 @@ bool StatHost(const std::string& host, struct stat& st) { return ::stat(host.c_s
 
 SimFiles::SimFiles() : temp_counter_(static_cast<uint32_t>(getpid()) & 0xFFFF) {}
 
-std::string SimFiles::Full(const std::string& path) const {
-  auto separator = [](char c) { return c == '\\' || c == '/'; };
-  if (path.empty()) return path;  // names nothing, as on Windows
-  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) return path;
-  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return path;
-  if (separator(path[0])) return current_.substr(0, 2) + path;  // the current drive's top
-  std::string base = current_;
-  if (!separator(base.back())) base += '\\';
-  return base + path;
-}
+std::string SimFiles::Full(const std::string& path) const { return AbsoluteWindowsPath(path, current_); }
 
 std::string SimFiles::Host(const std::string& path) const { return HostPath(Full(path)); }
 
@@ -90,8 +83,10 @@ bool SimFiles::WriteFile(const std::string& path, const void* data, size_t size)
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out.flush()) {
+    const size_t room = write_budget_ ? static_cast<size_t>(std::min<uint64_t>(*write_budget_, size)) : size;
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(room));
+    if (write_budget_) *write_budget_ -= room;
+    if (!out.flush() || room < size) {
       out.close();
       ::unlink(partial.c_str());
       return false;
@@ -224,6 +219,8 @@ bool SimFiles::ChangeDirectory(const std::string& path) {
   if (!DirectoryExists(path)) return false;
   current_ = Full(path);
   while (current_.size() > 3 && (current_.back() == '\\' || current_.back() == '/')) current_.pop_back();
+  // The engine and the stand-in programs take drive-less paths from here too.
+  setenv("QLR_SIM_CURRENT", current_.c_str(), 1);
   return true;
 }
 

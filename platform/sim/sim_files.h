@@ -42,6 +42,9 @@ class SimFiles : public FileSystem {
   // Writes (WriteFile, CreateDir, the target of MoveFileReplace) to a path for which `when` says
   // so fail as on a full or protected disk; nullptr lets them through again.
   void FailWrites(std::function<bool(const std::string& windows_path)> when);
+  // Writes may add `bytes` in all from now on: the one that would pass that writes so far and then
+  // fails, as when the disk fills up in the middle of a file; nullopt lifts the limit.
+  void LimitWrites(std::optional<uint64_t> bytes) { write_budget_ = bytes; }
   // Folders of the machine. An empty Windows or system folder makes its query raise.
   void SetWindowsDirectory(const std::string& path) { windows_ = path; }
   void SetSystemDirectory(const std::string& path) { system_ = path; }
@@ -70,6 +73,7 @@ class SimFiles : public FileSystem {
   std::map<std::string, uint32_t> attributes_;
   uint32_t temp_counter_ = 0;
   std::function<bool(const std::string&)> fail_writes_;
+  std::optional<uint64_t> write_budget_;
 };
 
 }  // namespace platform::sim

@@ -30,11 +30,8 @@ SimPlatform::SimPlatform()
   namespace fs = std::filesystem;
   for (const char* folder : {"c/Windows/system32", "c/Windows/Temp", "c/Setup", "resources"})
     fs::create_directories(fs::path(root_) / folder);
-  if (const char* env = std::getenv("QLR_SIM_ROOT")) {
-    had_root_env_ = true;
-    previous_root_env_ = env;
-  }
-  setenv("QLR_SIM_ROOT", root_.c_str(), 1);
+  SetEnv("QLR_SIM_ROOT", root_);
+  SetEnv("QLR_SIM_CURRENT", files_.CurrentDirectory());
   // The build's resource trees, so tests find the carried files without registering them.
   if (const char* folders = std::getenv("QLR_SIM_RESOURCES")) {
     std::string list = folders;
@@ -50,15 +47,23 @@ SimPlatform::SimPlatform()
 
 SimPlatform::~SimPlatform() {
   SetCurrent(previous_);
-  if (had_root_env_) {
-    setenv("QLR_SIM_ROOT", previous_root_env_.c_str(), 1);
-  } else {
-    unsetenv("QLR_SIM_ROOT");
+  for (auto it = saved_env_.rbegin(); it != saved_env_.rend(); ++it) {
+    if (it->second) {
+      setenv(it->first.c_str(), it->second->c_str(), 1);
+    } else {
+      unsetenv(it->first.c_str());
+    }
   }
   if (!std::getenv("QLR_SIM_KEEP")) {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
+}
+
+void SimPlatform::SetEnv(const char* name, const std::string& value) {
+  const char* old = std::getenv(name);
+  saved_env_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  setenv(name, value.c_str(), 1);
 }
 
 std::string SimPlatform::Host(const std::string& windows_path) const { return files_.Host(windows_path); }

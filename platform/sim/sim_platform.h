@@ -1,5 +1,8 @@
 #pragma once
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_clock.h"
@@ -18,7 +21,8 @@
 namespace platform::sim {
 
 // A simulated Windows machine for the life of the object. It makes a fresh sandbox folder (its
-// drives are <sandbox>/c, <sandbox>/d, ...; QLR_SIM_ROOT names it for the drive map), lays out
+// drives are <sandbox>/c, <sandbox>/d, ...; QLR_SIM_ROOT names it for the drive map, and
+// QLR_SIM_CURRENT the machine's current folder), lays out
 // C:\Windows, C:\Windows\system32, C:\Windows\Temp and the program's folder C:\Setup, and is the
 // platform in force until it is destroyed, when the one before is restored and the sandbox
 // removed (kept when QLR_SIM_KEEP is set, for a look after a failure). Its resources are found in
@@ -55,9 +59,11 @@ class SimPlatform {
  private:
   static std::string MakeSandbox();
 
+  // Sets an environment variable for the machine's lifetime; the destructor gives the old back.
+  void SetEnv(const char* name, const std::string& value);
+
   std::string root_;
-  std::string previous_root_env_;
-  bool had_root_env_ = false;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_env_;
   SimRegistry registry_;
   SimFiles files_;
   SimResources resources_;

@@ -77,6 +77,7 @@ const SimRegistry::Handle* SimRegistry::Live(KeyHandle key) const {
 }
 
 KeyHandle SimRegistry::Open(RootKey root, const std::string& path, bool create, bool read_only) {
+  if (fail_open_ && fail_open_(path)) return 0;  // as access denied
   std::shared_ptr<Key> key = Find(root, path, create && !read_only);
   if (!key) return 0;
   KeyHandle h = next_handle_;
@@ -190,6 +191,8 @@ std::vector<std::string> SimRegistry::SubkeyNames(RootKey root, const std::strin
     for (const auto& k : key->subkeys) names.push_back(k->name);
   return names;
 }
+
+void SimRegistry::FailOpens(std::function<bool(const std::string&)> when) { fail_open_ = std::move(when); }
 
 void SimRegistry::FailSets(std::function<bool(const std::string&, const std::string&)> when) {
   fail_set_ = std::move(when);

@@ -45,6 +45,8 @@ class SimRegistry : public RegistryBackend {
   // Set fails (as a denied write would) whenever `when(key path, value name)` says so; nullptr
   // lets every write through again.
   void FailSets(std::function<bool(const std::string& path, const std::string& name)> when);
+  // Open fails (as for a key the account may not open) whenever `when(key path)` says so.
+  void FailOpens(std::function<bool(const std::string& path)> when);
   // Keys open now (a test of a caller checks it is back to 0), and flushes asked for so far.
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
   int Flushes() const { return flushes_; }
@@ -65,6 +67,7 @@ class SimRegistry : public RegistryBackend {
   KeyHandle next_handle_ = 0x100;
   int flushes_ = 0;
   std::function<bool(const std::string&, const std::string&)> fail_set_;
+  std::function<bool(const std::string&)> fail_open_;
 };
 
 }  // namespace platform::sim

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <vector>
 
 #include "install/archive_password.h"
@@ -38,7 +39,9 @@ void AddBuiltPayload(platform::sim::SimPlatform& sim) { sim.resources().AddFolde
 
 std::string SmallContent(const std::string& name, int version) { return name + " v" + std::to_string(version); }
 
-void AddSmallPayload(platform::sim::SimPlatform& sim, int version, const std::string& damaged) {
+namespace {
+
+std::string SmallPayloadArchive(int version, const std::string& damaged) {
   zipwriter::Archive payload;
   for (const char* name : kPayloadEntries) {
     zipwriter::Entry e;
@@ -49,6 +52,12 @@ void AddSmallPayload(platform::sim::SimPlatform& sim, int version, const std::st
     if (e.name == damaged) e.declaredCrc = zipwriter::Crc32(e.data) ^ 1u;
     payload.entries.push_back(std::move(e));
   }
+  return zipwriter::Build(payload);
+}
+
+}  // namespace
+
+void AddSmallPayload(platform::sim::SimPlatform& sim, int version, const std::string& damaged) {
   zipwriter::Archive server;
   for (const char* name : kServerEntries) {
     zipwriter::Entry e;
@@ -61,9 +70,23 @@ void AddSmallPayload(platform::sim::SimPlatform& sim, int version, const std::st
     }
     server.entries.push_back(std::move(e));
   }
-  sim.resources().Add("ZIP", "CACFILE", Bytes(zipwriter::Build(payload)));
+  sim.resources().Add("ZIP", "CACFILE", Bytes(SmallPayloadArchive(version, damaged)));
   sim.resources().Add("ZIP", "FIREBIRD", Bytes(zipwriter::Build(server)));
   AddEngine(sim);
+}
+
+void FlipPayloadByte(platform::sim::SimPlatform& sim, const std::string& entry, size_t offset, int version) {
+  std::string archive = SmallPayloadArchive(version, "");
+  // The entry's local header: signature, 26 bytes to the name's length, then the name and extra.
+  for (size_t at = archive.find("PK\x03\x04"); at != std::string::npos; at = archive.find("PK\x03\x04", at + 4)) {
+    auto u16 = [&](size_t pos) { return size_t(uint8_t(archive[pos])) | size_t(uint8_t(archive[pos + 1])) << 8; };
+    const size_t name_length = u16(at + 26);
+    if (archive.compare(at + 30, name_length, entry) != 0) continue;
+    archive[at + 30 + name_length + u16(at + 28) + offset] ^= '\xFF';
+    sim.resources().Add("ZIP", "CACFILE", Bytes(archive));
+    return;
+  }
+  throw std::invalid_argument("no entry " + entry + " in the small payload");
 }
 
 }  // namespace install::testing

@@ -42,6 +42,23 @@ TEST(DriveMapTest, WindowsPathsLandInTheSandbox) {
   for (const Case& c : cases) EXPECT_EQ(MapWindowsPath(c.path, c.root), c.mapped) << c.path;
 }
 
+TEST(DriveMapTest, DriveLessPathsStartAtTheCurrentFolderAsOnWindows) {
+  struct Case {
+    const char* path;
+    const char* current;
+    const char* absolute;
+  } cases[] = {
+      {"Firebird\\bin", "C:\\Setup", "C:\\Setup\\Firebird\\bin"},
+      {".\\", "D:\\", "D:\\.\\"},
+      {"\\Quenlar", "D:\\Ke Toan", "D:\\Quenlar"},
+      {"\\Quenlar", "\\\\MayChu\\ChiaSe\\Ke Toan", "\\\\MayChu\\ChiaSe\\Quenlar"},
+      {"E:\\x", "C:\\Setup", "E:\\x"},
+      {"\\\\MayChu\\x", "C:\\Setup", "\\\\MayChu\\x"},
+      {"", "C:\\Setup", ""},  // names nothing
+  };
+  for (const Case& c : cases) EXPECT_EQ(AbsoluteWindowsPath(c.path, c.current), c.absolute) << c.path;
+}
+
 TEST(SimPlatformTest, IsInForceForItsLifetimeInAFreshSandbox) {
   std::string root;
   {
@@ -78,6 +95,9 @@ TEST(SimFilesTest, NamesMatchInAnyCaseAndFaultsCanBeScripted) {
   // Relative paths start at the machine's current folder, never in the host's.
   ASSERT_TRUE(files.ChangeDirectory("C:\\Quenlar"));
   EXPECT_TRUE(files.FileExists("MauBC\\Report.xls"));
+  // The engine and the stand-ins, which map paths without the simulated platform, follow it there.
+  EXPECT_EQ(MapWindowsPath("MauBC\\Report.xls"), sim.Root() + "/c/Quenlar/MauBC/Report.xls");
+  EXPECT_EQ(MapWindowsPath("\\Windows"), sim.Root() + "/c/Windows");
   EXPECT_TRUE(files.DirectoryExists("\\Windows"));
   ASSERT_TRUE(files.WriteFile("here.txt", "h", 1));
   EXPECT_TRUE(fs::is_regular_file(sim.Root() + "/c/Quenlar/here.txt"));

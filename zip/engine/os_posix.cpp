@@ -180,7 +180,10 @@ void NotifyAttributesChanged(const std::string&) {}
 bool FullPath(const std::string& path, std::string& full) {
   bool absolute = (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
   std::string joined = path;
-  if (!absolute) {
+  if (!absolute && !platform::SimRoot().empty()) {
+    // On the simulated machine a relative path starts at its current folder, inside the sandbox.
+    joined = platform::AbsoluteWindowsPath(path, platform::SimCurrentDirectory());
+  } else if (!absolute) {
     char cwd[PATH_MAX];
     if (!::getcwd(cwd, sizeof cwd)) return false;
     joined = std::string(cwd) + "/" + path;
