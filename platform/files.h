@@ -21,6 +21,7 @@ struct VolumeInfo {
   std::string label;
   uint32_t serial = 0;
   std::string file_system;  // "NTFS", "FAT32", ...
+  bool read_only = false;   // the volume takes no writes (a CD, a locked medium)
 };
 
 // MS-DOS style attributes as Windows keeps them.
@@ -54,6 +55,14 @@ class FileSystem {
   virtual std::string SystemDirectory() = 0;
   virtual DriveType GetDriveType(const std::string& root) = 0;   // root as "C:\"
   virtual std::optional<VolumeInfo> GetVolumeInformation(const std::string& root) = 0;
+  // Bytes free for this user on the volume of `root`; nullopt when the volume cannot say.
+  virtual std::optional<uint64_t> FreeSpace(const std::string& root) = 0;
+  // The network path ("\\server\share") a drive ("Z:") is connected to; nullopt for a drive that
+  // is not a connected network drive.
+  virtual std::optional<std::string> NetworkPath(const std::string& drive) = 0;
+  // The names (last component only) of the files, not folders, matching `pattern`: a folder and a
+  // last component that may hold "*" and "?", as FindFirstFile takes it. In the system's order.
+  virtual std::vector<std::string> FindFiles(const std::string& pattern) = 0;
   virtual std::optional<uint32_t> GetAttributes(const std::string& path) = 0;
   virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
   virtual bool GetFileTime(const std::string& path, FileTime& modified) = 0;

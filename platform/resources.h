@@ -13,6 +13,8 @@ class ModuleResources {
  public:
   virtual ~ModuleResources() = default;
   virtual std::optional<std::span<const uint8_t>> Find(const std::string& type, const std::string& name) = 0;
+  // The module's string resource `id`; nullopt when it has none.
+  virtual std::optional<std::string> FindString(unsigned id) = 0;
 };
 
 }  // namespace platform

@@ -2,7 +2,6 @@
 // worker's entry list. It only reads; the file is open only while a read runs.
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <new>
 
 // files.h first: on Windows it brings windows.h, whose macros rename some members of the
@@ -202,79 +201,6 @@ void TArcWorker::ReadCentralEntries() {
   if (Get32(end, 0) != kEndRecordSignature) throw EArchiver(kMsgEndRecordRead, true);
 }
 
-bool TArcWorker::LocateArchive(const std::string& name, bool quiet) {
-  bool multi_volume = false;
-  try {
-    auto& files = platform::Current().files;
-    const std::string full = ExpandFileName(name);
-    DriveRoot = ExtractFileDrive(full) + "\\";
-    const platform::DriveType type = files.GetDriveType(DriveRoot);
-    OnFixedDrive = type != platform::DriveType::Removable && type != platform::DriveType::CdRom;
-
-    const char first = char(std::toupper(static_cast<unsigned char>(DriveRoot[0])));
-    if (first >= 'A' && first <= 'Z') {
-      if (type == platform::DriveType::NoRootDir || type == platform::DriveType::Unknown)
-        throw EArchiver(kMsgDriveUndefined, DriveRoot);
-    } else if (first != '\\') {
-      throw EArchiver(kMsgInvalidDrive, DriveRoot);
-    }
-    auto volume = files.GetVolumeInformation(DriveRoot);
-    if (!volume) return false;
-    VolumeLabel = volume->label;
-    VolumeReadOnly = false;
-
-    if (files.FileExists(full)) {
-      OpenedFileName = full;
-    } else {
-      multi_volume = true;
-      if (!OpenMultiVolume(full, quiet)) return false;
-    }
-    current_volume_ = -1;
-    if (!ReadEndRecord()) {
-      if (multi_volume) {
-        if (quiet) return false;
-        throw EArchiver(kMsgCannotOpen, true);
-      }
-      // Never quiet: a file that is there but holds no archive is worth saying.
-      ShowExceptionError(EArchiver(kMsgNotValidZip, true));
-      OpenedFileName.clear();
-      return false;
-    }
-    current_volume_ = end_record_.ThisDisk;
-    return true;
-  } catch (const EArchiver& e) {
-    file_.Close();
-    OpenedFileName.clear();
-    if (!quiet || e.ResIdent() == kMsgNotValidZip) ShowExceptionError(e);
-    return false;
-  }
-}
-
-// Parts named "<name>001.zip", "<name>002.zip", ...: the first whose end record is found is the
-// set's last part, valid when its disk number is its own position.
-bool TArcWorker::OpenMultiVolume(const std::string& full, bool quiet) {
-  auto& files = platform::Current().files;
-  if (!SameText(ExtractFileExt(full), ".zip")) {
-    if (quiet) return false;
-    throw EArchiver(kMsgCannotOpen, true);
-  }
-  const std::string base = ChangeFileExt(full, "");
-  for (int part = 1; part < 1000; ++part) {
-    const std::string candidate = base + ZipFormat("%3.3d", {part}) + ".zip";
-    if (!files.FileExists(candidate)) break;
-    OpenedFileName = candidate;
-    if (ReadEndRecord()) {
-      file_.Close();
-      if (end_record_.ThisDisk != part - 1) throw EArchiver(kMsgNotValidZip, true);
-      volume_style_ = VolumeStyle::Numbered;
-      return true;
-    }
-  }
-  OpenedFileName.clear();
-  if (quiet) return false;
-  throw EArchiver(kMsgCannotOpen, true);
-}
-
 bool TArcWorker::ReadEndRecord() {
   ZipComment.clear();
   RawComment.clear();
@@ -332,32 +258,6 @@ bool TArcWorker::ReadEndRecord() {
   }
   file_.Close();
   return false;
-}
-
-void TArcWorker::OpenVolume(int number) {
-  file_.Close();
-  current_volume_ = number;
-  auto& files = platform::Current().files;
-  const std::string base = ChangeFileExt(zip_file_name_, "");
-  const std::string ext = ExtractFileExt(zip_file_name_);
-  auto z_name = [&] {
-    if (number == int(end_record_.ThisDisk)) return ChangeFileExt(zip_file_name_, ".zip");
-    return base + (number + 1 < 10 ? ZipFormat(".z0%d", {number + 1}) : ZipFormat(".z%d", {number + 1}));
-  };
-  auto numbered_name = [&] { return base + ZipFormat("%3.3d", {number + 1}) + ext; };
-  if (volume_style_ == VolumeStyle::Undecided) {
-    if (files.FileExists(z_name()))
-      volume_style_ = VolumeStyle::ZNumbered;
-    else if (files.FileExists(numbered_name()))
-      volume_style_ = VolumeStyle::Numbered;
-    else
-      volume_style_ = OnFixedDrive ? VolumeStyle::ZNumbered : VolumeStyle::SameName;
-  }
-  std::string name = volume_style_ == VolumeStyle::ZNumbered  ? z_name()
-                     : volume_style_ == VolumeStyle::Numbered ? numbered_name()
-                                                              : zip_file_name_;
-  if (Verbose) Report(ReportKind::MessageReported, 0, 0, ZipFmtLoadStr(kMsgTraceOpening, {name}));
-  if (!file_.OpenRead(name)) throw EArchiver(kMsgInputMissing, true);
 }
 
 }  // namespace zip

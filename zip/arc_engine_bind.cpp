@@ -2,12 +2,85 @@
 
 #include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/resources.h"
+#include "zip/arc_fault_guard.h"
 #include "zip/arc_paths.h"
+#include "zip/lz_expand.h"
 #include "zip/zip_messages.h"
 
 namespace zip {
 
-TArcEngineBind::~TArcEngineBind() { ForgetBindings(); }
+namespace {
+
+// An engine carried in the program's resources: string 11612 begins with its build number, and
+// raw data 11613 holds the library, as it is ("MZ") or packed by the component's LZ77 coder.
+constexpr unsigned kCarriedEngineNumberString = 11612;
+constexpr const char* kCarriedEngineData = "#11613";
+constexpr int kCarriedBuildDigits = 7;
+constexpr int kLowestCarriedBuild = 1790000;
+constexpr size_t kSmallestCarriedEngine = 50000;
+// A carried engine unpacks to at most this much; a larger announced size is refused unread.
+constexpr uint32_t kLargestCarriedEngine = 64u << 20;
+// DLLDirectory naming the carried engine instead of a folder.
+constexpr const char* kCarriedEngineDirectory = "><";
+// The result of a call that the engine did not end itself: a fault escaped it.
+constexpr int kEngineFault = -7;
+
+// The build number of the carried engine, 0 when the program carries none.
+int CarriedEngineNumber() {
+  const auto text = platform::Current().resources.FindString(kCarriedEngineNumberString);
+  if (!text || text->size() < size_t(kCarriedBuildDigits)) return 0;
+  int number = 0;
+  for (int i = 0; i < kCarriedBuildDigits; ++i) {
+    const char c = (*text)[size_t(i)];
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+}  // namespace
+
+TArcEngineBind::~TArcEngineBind() {
+  ForgetBindings();
+  DeleteCarriedEngine();
+}
+
+void TArcEngineBind::DeleteCarriedEngine() {
+  if (!carried_file_.empty()) {
+    auto& files = platform::Current().files;
+    if (files.FileExists(carried_file_)) files.DeleteFile(carried_file_);
+  }
+  carried_file_.clear();
+  delete_pending_ = false;
+}
+
+// Writes the carried engine to a temporary file; its name, or empty when there is none.
+std::string TArcEngineBind::ExtractCarriedEngine() {
+  const int number = CarriedEngineNumber();
+  if (number == 0) {
+    if (Trace) Report(ReportKind::MessageReported, 0, 0, "No dll in resource");
+    return {};
+  }
+  if (number <= kLowestCarriedBuild) return {};
+  auto& files = platform::Current().files;
+  const std::string name = MakeTempFileName("ZE_", ".dll");
+  if (name.empty()) return {};
+  bool written = false;
+  const auto data = platform::Current().resources.Find("RCDATA", kCarriedEngineData);
+  if (data && data->size() > kSmallestCarriedEngine) {
+    if ((*data)[0] == 'M' && (*data)[1] == 'Z') {
+      written = files.WriteFile(name, data->data(), data->size());
+    } else if (const auto image = LzExpand(*data, kLargestCarriedEngine)) {
+      written = files.WriteFile(name, image->data(), image->size());
+    }
+  }
+  if (!written) files.DeleteFile(name);
+  carried_file_ = files.FileExists(name) ? name : std::string();
+  if (Trace && !carried_file_.empty())
+    Report(ReportKind::MessageReported, 0, 0, ZipFormat("extracted resource dll %s %d", {carried_file_, number}));
+  return carried_file_;
+}
 
 void TArcEngineBind::ForgetBindings() {
   module_.reset();
@@ -24,7 +97,14 @@ void TArcEngineBind::ForgetBindings() {
 void TArcEngineBind::AssignDllDirectory(const std::string& directory) {
   std::string d = directory;
   while (!d.empty() && (d.back() == '\\' || d.back() == '/')) d.pop_back();
+  if (d == dll_directory_) return;
   dll_directory_ = d;
+  // Another folder may hold another engine: a carried copy is not taken again.
+  if (carried_file_.empty()) return;
+  if (module_)
+    delete_pending_ = true;
+  else
+    DeleteCarriedEngine();
 }
 
 // The library named by DLLDirectory, else the platform's search for the bare name. A directory
@@ -32,7 +112,7 @@ void TArcEngineBind::AssignDllDirectory(const std::string& directory) {
 // the engine it wrote, not one planted in its own or the current folder. Only a folder relative
 // to the program (".") falls back to the search.
 std::string TArcEngineBind::ChooseFile() {
-  if (dll_directory_.empty()) return kEngineFileName;
+  if (dll_directory_.empty() || dll_directory_ == kCarriedEngineDirectory) return kEngineFileName;
   auto& files = platform::Current().files;
   std::string path = dll_directory_ + "\\" + kEngineFileName;
   const bool relative = dll_directory_[0] == '.';
@@ -49,9 +129,25 @@ int TArcEngineBind::AcquireEngine(int bit) {
     TArcEngineBind* self;
     ~BusyEnd() { self->EndBusy(); }
   } busy_end{this};
-  // This program carries no engine in its own resources, so the choice is between the folder and
-  // the platform's search.
-  LoadEngine(ChooseFile(), true);
+  auto& files = platform::Current().files;
+  std::string file;
+  if (!carried_file_.empty() && files.FileExists(carried_file_))
+    file = carried_file_;
+  else if (dll_directory_ == kCarriedEngineDirectory)
+    file = ExtractCarriedEngine();
+  if (file.empty()) file = ChooseFile();
+  // A carried engine newer than the one found replaces it; should it not load, the one found is
+  // loaded again, now raising when it cannot be.
+  const int carried = CarriedEngineNumber();
+  if (LoadEngine(file, carried < kLowestCarriedBuild) < carried) {
+    // A copy that is not what the program carries is written anew, never left behind.
+    if (!carried_file_.empty() && file == carried_file_) DeleteCarriedEngine();
+    const std::string extracted = ExtractCarriedEngine();
+    if (extracted.empty() || LoadEngine(extracted, false) < kLowestCarriedBuild) {
+      DeleteCarriedEngine();
+      LoadEngine(file, true);
+    }
+  }
   if (Verbose && module_) Report(ReportKind::MessageReported, 0, 0, ZipFmtLoadStr(kMsgLoaded, {library_path_}));
   return version_;
 }
@@ -103,6 +199,7 @@ void TArcEngineBind::UnloadEngine() {
   if (module_ && Verbose) Report(ReportKind::MessageReported, 0, 0, ZipFmtLoadStr(kMsgUnloaded, {library_path_}));
   ForgetBindings();
   use_bits_ = 0;
+  if (delete_pending_) DeleteCarriedEngine();
 }
 
 void TArcEngineBind::CheckEngineForRun() {
@@ -115,9 +212,9 @@ int TArcEngineBind::CallUnzExec(const UnzipCommand& command) {
   AcquireEngine(kUseCall);
   int result;
   try {
-    result = unz_exec_ ? unz_exec_(&command) : -7;
+    result = unz_exec_ ? CallFaultGuarded(unz_exec_, &command, kEngineFault) : kEngineFault;
   } catch (...) {
-    result = -7;
+    result = kEngineFault;
   }
   abort_key_ = 0;
   ReleaseEngine(kUseCall);

@@ -41,6 +41,11 @@ class TArcEngineBind : public TArcCore {
   std::string DllPath();
   int DllBuild();
 
+  // The temporary copy of an engine carried in the program's own resources; empty when none.
+  const std::string& CarriedEngineFile() const { return carried_file_; }
+  // A name for a temporary file that does not exist yet (the worker's rule); empty when refused.
+  virtual std::string MakeTempFileName(std::string prefix, std::string extension) const = 0;
+
   void SetAbortKey(uint32_t key) { abort_key_ = key; }
   // Sets the cancel flag and asks a running call to stop.
   void AbortDll();
@@ -50,6 +55,8 @@ class TArcEngineBind : public TArcCore {
   void UnloadEngine();
   void ForgetBindings();
   std::string ChooseFile();
+  std::string ExtractCarriedEngine();
+  void DeleteCarriedEngine();
 
   std::unique_ptr<platform::Library> module_;
   ZE_UnzExecFn unz_exec_ = nullptr;
@@ -62,6 +69,8 @@ class TArcEngineBind : public TArcCore {
   int build_ = 0;
   std::string library_path_ = kEngineFileName;
   std::string dll_directory_;
+  std::string carried_file_;
+  bool delete_pending_ = false;
   int use_bits_ = 0;
   uint32_t abort_key_ = 0;
 };

@@ -78,6 +78,14 @@ std::string ExpandFileName(const std::string& name) {
   return out;
 }
 
+std::string ExpandUNCFileName(const std::string& name) {
+  const std::string full = ExpandFileName(name);
+  const std::string drive = ExtractFileDrive(full);
+  if (drive.size() != 2) return full;
+  const auto network = platform::Current().files.NetworkPath(drive);
+  return network ? *network + full.substr(drive.size()) : full;
+}
+
 std::string ExtractFileExt(const std::string& path) {
   const size_t dot = path.find_last_of(".\\/:");
   if (dot == std::string::npos || path[dot] != '.') return {};
@@ -120,13 +128,13 @@ namespace {
 char Fold(char c) { return c == '/' ? '\\' : char(std::toupper(static_cast<unsigned char>(c))); }
 }  // namespace
 
-bool FileNameMatch(const std::string& pattern, const std::string& name) {
+bool FileNameMatch(const std::string& spec, const std::string& name) {
   // Iterative glob with one back-tracking point: linear in practice, never recursive.
   size_t s = 0, n = 0, star = std::string::npos, mark = 0;
   while (n < name.size()) {
-    if (s < pattern.size() && (pattern[s] == '?' || (pattern[s] != '*' && Fold(pattern[s]) == Fold(name[n])))) {
+    if (s < spec.size() && (spec[s] == '?' || (spec[s] != '*' && Fold(spec[s]) == Fold(name[n])))) {
       ++s, ++n;
-    } else if (s < pattern.size() && pattern[s] == '*') {
+    } else if (s < spec.size() && spec[s] == '*') {
       star = s++;
       mark = n;
     } else if (star != std::string::npos) {
@@ -136,8 +144,8 @@ bool FileNameMatch(const std::string& pattern, const std::string& name) {
       return false;
     }
   }
-  while (s < pattern.size() && pattern[s] == '*') ++s;
-  return s == pattern.size();
+  while (s < spec.size() && spec[s] == '*') ++s;
+  return s == spec.size();
 }
 
 }  // namespace zip

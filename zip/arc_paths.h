@@ -9,6 +9,9 @@ std::string AppendSlash(const std::string& path);
 // A full path: drive-relative and relative names are completed from the current folder; "." and
 // ".." components are resolved.
 std::string ExpandFileName(const std::string& name);
+// ExpandFileName, with a mapped network drive written as its network path ("Z:\a" becomes
+// "\\server\share\a").
+std::string ExpandUNCFileName(const std::string& name);
 // "C:" for "C:\a\b", "\\server\share" for a UNC path, "" otherwise.
 std::string ExtractFileDrive(const std::string& path);
 // The extension with its dot ("" when none), and the name with another extension.
@@ -22,6 +25,7 @@ bool SameText(const std::string& a, const std::string& b);
 }  // namespace zip
 
 namespace zip {
-// A name against a pattern with "*" and "?", letters without regard to case, "/" equal to "\".
-bool FileNameMatch(const std::string& pattern, const std::string& name);
+// A name against a name or wildcard spec with "*" and "?", letters without regard to case, "/"
+// equal to "\".
+bool FileNameMatch(const std::string& spec, const std::string& name);
 }  // namespace zip

@@ -17,6 +17,7 @@ enum class ArcBoxType { Warning = 0, Error = 1, Information = 2, Confirmation = 
 // Context numbers of the component's own requests (low 16 bits).
 constexpr int kContextMessage = 10000;
 constexpr int kContextError = 10001;
+constexpr int kContextDisk = 10002;
 constexpr int kContextPassword = 10003;
 
 // One request for the component's box.

@@ -64,7 +64,7 @@ void ForceDirectories(const std::string& folder) {
 // to take a new file.
 std::string TArcWorker::PrepareBaseDir() {
   auto& files = platform::Current().files;
-  const std::string folder = ExpandFileName(AppendSlash(ExtrBaseDir));
+  const std::string folder = ExpandUNCFileName(AppendSlash(ExtrBaseDir));
   if (folder.size() > kMaxRootFolder)
     throw EArchiver::WithText(kMsgCannotWrite, ZipFmtLoadStr(kMsgCannotWrite, {folder}) + " (path too long)", true);
   if (ExtrOptions.Has(ExtrOptsEnum::ExtrForceDirs)) ForceDirectories(folder);
@@ -159,17 +159,17 @@ void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::str
   cmd.PasswordReqCount = int32_t(std::min(PasswordReqCount, kMaxPasswordRequests));
   cmd.BaseDir = base_dir_.empty() ? nullptr : base_dir;
 
-  std::vector<std::string> pattern_texts = FSpecArgs;
-  std::vector<FileSpecRecord> records(pattern_texts.size());
-  for (size_t i = 0; i < records.size(); ++i) records[i].SpecText = pattern_texts[i].c_str();
+  std::vector<std::string> spec_texts = FSpecArgs;
+  std::vector<FileSpecRecord> records(spec_texts.size());
+  for (size_t i = 0; i < records.size(); ++i) records[i].SpecText = spec_texts[i].c_str();
   cmd.Specs = records.empty() ? nullptr : records.data();
-  cmd.SpecCount = (records.empty() || pattern_texts[0] == "*.*") ? 0 : int32_t(records.size());
+  cmd.SpecCount = (records.empty() || spec_texts[0] == "*.*") ? 0 : int32_t(records.size());
 
   bool call = mode == UnzipMode::ToFolder;
   if (mode == UnzipMode::ToStream) {
-    if (!pattern_texts.empty()) {
+    if (!spec_texts.empty()) {
       for (const auto& e : entries_) {
-        if (!SameText(e->FileName, pattern_texts[0])) continue;
+        if (!SameText(e->FileName, spec_texts[0])) continue;
         if (e->UncompressedSize > MostEntryCanGive(*e, RealFileSize, IsSpanned))
           throw EArchiver(kMsgRequestedMemory, true);
         arc_stream_.SetSize(e->UncompressedSize);

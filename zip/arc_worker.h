@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "zip/arc_engine_bind.h"
 #include "zip/arc_file.h"
 #include "zip/arc_stream.h"
@@ -79,7 +80,7 @@ class TArcWorker : public TArcEngineBind {
   // Joins the volumes of a multi-volume archive into one file; 0 on success.
   int ReadSpan(const std::string& archive, std::string& joined);
   // A name for a temporary file that does not exist yet; empty when the system refuses.
-  std::string MakeTempFileName(std::string prefix, std::string extension) const;
+  std::string MakeTempFileName(std::string prefix, std::string extension) const override;
 
   void SetCancel(bool value) override;
 
@@ -91,6 +92,11 @@ class TArcWorker : public TArcEngineBind {
   void ReadCentralEntries();
   size_t ReadAcrossVolumes(void* buffer, size_t size);
   bool OpenMultiVolume(const std::string& name, bool quiet);
+  bool FindLastPartOnDisk(const std::string& name, bool quiet);
+  bool CheckArchiveDrive(platform::DriveType type);
+  int BackupDiskNumber() const;
+  void AskForDisk(const std::string& text);
+  void AskForLastDisk();
   int HandleCallback(EngineCallbackRecord& record);
   void HandleAction(int action, EngineCallbackRecord& record);
   void RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined);

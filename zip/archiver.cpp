@@ -281,9 +281,9 @@ int TCustomArchiver::IndexOf(const std::string& name) const {
   return Find(name, index) ? index : -1;
 }
 
-const ZipDirEntry* TCustomArchiver::Find(const std::string& pattern, int& index) const {
+const ZipDirEntry* TCustomArchiver::Find(const std::string& spec, int& index) const {
   for (int i = index < 0 ? 0 : index + 1; i < Count(); ++i) {
-    if (FileNameMatch(pattern, DirEntry(i).FileName)) {
+    if (FileNameMatch(spec, DirEntry(i).FileName)) {
       index = i;
       return &DirEntry(i);
     }

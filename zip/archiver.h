@@ -99,7 +99,7 @@ class TCustomArchiver : public TArcEvents {
   int Count() const;
   const ZipDirEntry& DirEntry(int index) const;
   int IndexOf(const std::string& name) const;
-  const ZipDirEntry* Find(const std::string& pattern, int& index) const;
+  const ZipDirEntry* Find(const std::string& spec, int& index) const;
   int DirOnlyCount() const;
   std::string ZipComment() const;
   uint32_t ZipEOC() const;

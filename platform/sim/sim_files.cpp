@@ -1,5 +1,6 @@
 #include "platform/sim/sim_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "platform/drive_map.h"
 #include "platform/error.h"
@@ -149,8 +151,76 @@ std::string SimFiles::SystemDirectory() {
   return system_;
 }
 
-void SimFiles::SetDrive(char letter, DriveType type, VolumeInfo volume) {
-  drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = Drive{type, std::move(volume)};
+namespace {
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char DriveLetter(char c) { return Upper(c); }
+
+// A file name against a FindFirstFile pattern: "*" any run, "?" one character, letters without
+// regard to case.
+bool WildMatch(const std::string& pattern, const std::string& name) {
+  size_t p = 0, n = 0, star = std::string::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && Upper(pattern[p]) == Upper(name[n])))) {
+      ++p, ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = n;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+}  // namespace
+
+void SimFiles::SetDrive(char letter, DriveType type, std::optional<VolumeInfo> volume) {
+  Drive& d = drives_[DriveLetter(letter)];
+  d.type = type;
+  if (volume && volume->file_system.empty()) volume->file_system = type == DriveType::CdRom ? "CDFS" : "NTFS";
+  d.volume = std::move(volume);
+}
+
+void SimFiles::SetFreeSpace(char letter, std::optional<uint64_t> bytes) {
+  auto it = drives_.find(DriveLetter(letter));
+  if (it == drives_.end()) {
+    Drive d;
+    d.type = GetDriveType(std::string(1, letter) + ":\\");
+    it = drives_.emplace(DriveLetter(letter), d).first;
+  }
+  it->second.free = bytes;
+}
+
+void SimFiles::MapNetworkDrive(char letter, const std::string& network_path) {
+  Drive& d = drives_[DriveLetter(letter)];
+  d.type = DriveType::Remote;
+  d.network_path = network_path;
+  // The share's folder, and the drive's folder as a link to it.
+  std::string share = HostPath(network_path);
+  for (size_t at = share.find('/', 1); at != std::string::npos; at = share.find('/', at + 1))
+    ::mkdir(share.substr(0, at).c_str(), 0777);
+  ::mkdir(share.c_str(), 0777);
+  const std::string drive = HostPath(std::string(1, DriveLetter(letter)) + ":\\");
+  std::string drive_folder = drive;
+  while (!drive_folder.empty() && drive_folder.back() == '/') drive_folder.pop_back();
+  struct stat st;
+  if (::lstat(drive_folder.c_str(), &st) != 0 && ::symlink(share.c_str(), drive_folder.c_str()) != 0)
+    throw Error("Cannot map the network drive " + std::string(1, letter) + ":");
+}
+
+const SimFiles::Drive* SimFiles::DriveOf(const std::string& path) const {
+  const std::string full = Full(path);
+  if (full.size() < 2 || full[1] != ':') return nullptr;
+  auto it = drives_.find(DriveLetter(full[0]));
+  return it == drives_.end() ? nullptr : &it->second;
+}
+
+bool SimFiles::WriteRefused(const std::string& path) const {
+  if (const Drive* d = DriveOf(path); d && (!d->volume || d->volume->read_only)) return true;
+  return fail_writes_ && fail_writes_(path);
 }
 
 DriveType SimFiles::GetDriveType(const std::string& root) {
@@ -166,12 +236,48 @@ std::optional<VolumeInfo> SimFiles::GetVolumeInformation(const std::string& root
   DriveType type = GetDriveType(root);
   if (type == DriveType::NoRootDir || type == DriveType::Unknown) return std::nullopt;
   if (root.size() >= 2 && root[1] == ':') {
-    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
-    if (auto it = drives_.find(letter); it != drives_.end() && !it->second.volume.file_system.empty())
-      return it->second.volume;
+    char letter = DriveLetter(root[0]);
+    if (auto it = drives_.find(letter); it != drives_.end()) {
+      if (!it->second.volume) return std::nullopt;
+      VolumeInfo v = *it->second.volume;
+      if (v.serial == 0) v.serial = 0x5A1D0000u + static_cast<uint32_t>(letter);
+      return v;
+    }
     return VolumeInfo{"", 0x5A1D0000u + static_cast<uint32_t>(letter), "NTFS"};
   }
   return VolumeInfo{"", 0x5A1D0000u, "NTFS"};
+}
+
+std::optional<uint64_t> SimFiles::FreeSpace(const std::string& root) {
+  if (!GetVolumeInformation(root)) return std::nullopt;
+  if (const Drive* d = DriveOf(root)) return d->volume && !d->volume->read_only ? d->free : std::optional<uint64_t>(0);
+  return kDefaultFreeSpace;
+}
+
+std::optional<std::string> SimFiles::NetworkPath(const std::string& drive) {
+  if (drive.size() != 2 || drive[1] != ':') return std::nullopt;
+  auto it = drives_.find(DriveLetter(drive[0]));
+  if (it == drives_.end() || it->second.network_path.empty()) return std::nullopt;
+  return it->second.network_path;
+}
+
+std::vector<std::string> SimFiles::FindFiles(const std::string& pattern) {
+  std::vector<std::string> names;
+  const std::string full = Full(pattern);
+  const size_t sep = full.find_last_of("\\/");
+  if (sep == std::string::npos) return names;
+  const std::string folder = full.substr(0, sep + 1);
+  const std::string wanted = full.substr(sep + 1);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Host(folder).c_str()), ::closedir);
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir.get())) {
+    struct stat st;
+    const std::string name = e->d_name;
+    if (WildMatch(wanted, name) && StatHost(Host(folder + name), st) && !S_ISDIR(st.st_mode)) names.push_back(name);
+  }
+  // A stable order where Windows gives the volume's own (NTFS: sorted).
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::optional<uint32_t> SimFiles::GetAttributes(const std::string& path) {

@@ -27,6 +27,9 @@ class SimFiles : public FileSystem {
   std::string SystemDirectory() override;
   DriveType GetDriveType(const std::string& root) override;
   std::optional<VolumeInfo> GetVolumeInformation(const std::string& root) override;
+  std::optional<uint64_t> FreeSpace(const std::string& root) override;
+  std::optional<std::string> NetworkPath(const std::string& drive) override;
+  std::vector<std::string> FindFiles(const std::string& pattern) override;
   std::optional<uint32_t> GetAttributes(const std::string& path) override;
   bool SetAttributes(const std::string& path, uint32_t attributes) override;
   bool GetFileTime(const std::string& path, FileTime& modified) override;
@@ -51,12 +54,19 @@ class SimFiles : public FileSystem {
   void SetTempPath(const std::string& path) { temp_ = path; }
   void SetProgramDirectory(const std::string& path) { program_ = path; }
   // Drives: by default C: is fixed and another letter is fixed when its folder exists in the
-  // sandbox; a test can say otherwise (e.g. a CD-ROM or a network drive).
-  void SetDrive(char letter, DriveType type, VolumeInfo volume = {});
+  // sandbox; a test can say otherwise (e.g. a CD-ROM or a network drive). A volume without a
+  // file system gets one by its type; nullopt is a drive with no medium in it (its volume and free
+  // space cannot be read). A read-only volume refuses every write, as a CD does.
+  void SetDrive(char letter, DriveType type, std::optional<VolumeInfo> volume = VolumeInfo{});
+  // Free bytes of a drive (a large default); nullopt: the volume cannot say.
+  void SetFreeSpace(char letter, std::optional<uint64_t> bytes);
+  // Makes `letter` a network drive connected to `network_path` ("\\server\share"): the drive's
+  // folder and the network path's folder are then the same folder.
+  void MapNetworkDrive(char letter, const std::string& network_path);
 
  private:
   std::string Full(const std::string& path) const;
-  bool WriteRefused(const std::string& path) const { return fail_writes_ && fail_writes_(path); }
+  bool WriteRefused(const std::string& path) const;
   bool ReadOnly(const std::string& host) const;
 
   std::string windows_ = "C:\\Windows";
@@ -65,9 +75,13 @@ class SimFiles : public FileSystem {
   std::string program_ = "C:\\Setup";
   std::string current_ = "C:\\Setup";
   struct Drive {
-    DriveType type;
-    VolumeInfo volume;
+    DriveType type = DriveType::Fixed;
+    std::optional<VolumeInfo> volume = VolumeInfo{};
+    std::optional<uint64_t> free = kDefaultFreeSpace;
+    std::string network_path;
   };
+  static constexpr uint64_t kDefaultFreeSpace = 20ull << 30;
+  const Drive* DriveOf(const std::string& path) const;
   std::map<char, Drive> drives_;
   // Attributes Linux cannot keep (read-only, hidden, system, archive), by host path.
   std::map<std::string, uint32_t> attributes_;

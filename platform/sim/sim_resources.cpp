@@ -74,4 +74,10 @@ std::optional<std::span<const uint8_t>> SimResources::Find(const std::string& ty
   return std::nullopt;
 }
 
+std::optional<std::string> SimResources::FindString(unsigned id) {
+  auto bytes = Find("STRING", "#" + std::to_string(id));
+  if (!bytes || bytes->empty()) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
 }  // namespace platform::sim

@@ -16,6 +16,8 @@ class SimResources : public ModuleResources {
   explicit SimResources(std::string own_folder);
 
   std::optional<std::span<const uint8_t>> Find(const std::string& type, const std::string& name) override;
+  // A string resource is the text of the file STRING/#<id>.
+  std::optional<std::string> FindString(unsigned id) override;
 
   // --- For tests and the build.
   void Add(const std::string& type, const std::string& name, const std::vector<uint8_t>& bytes);

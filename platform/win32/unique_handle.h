@@ -59,8 +59,16 @@ struct ModuleTraits {
   static void close(pointer module) { FreeLibrary(module); }
 };
 
+// A FindFirstFile search.
+struct FindTraits {
+  using pointer = HANDLE;
+  static pointer invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(pointer search) { FindClose(search); }
+};
+
 using unique_key = unique_handle<KeyTraits>;
 using unique_file = unique_handle<FileTraits>;
 using unique_module = unique_handle<ModuleTraits>;
+using unique_find = unique_handle<FindTraits>;
 
 }  // namespace platform::win32

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winnetwk.h>
 
 #include "platform/error.h"
 #include "platform/win32/system_text.h"
@@ -133,10 +134,35 @@ class Win32Files : public FileSystem {
     char label[MAX_PATH + 1] = {};
     char file_system[MAX_PATH + 1] = {};
     DWORD serial = 0;
-    if (!::GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, nullptr, nullptr, file_system,
+    DWORD flags = 0;
+    if (!::GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, nullptr, &flags, file_system,
                                sizeof file_system))
       return std::nullopt;
-    return VolumeInfo{label, serial, file_system};
+    return VolumeInfo{label, serial, file_system, (flags & FILE_READ_ONLY_VOLUME) != 0};
+  }
+
+  std::optional<uint64_t> FreeSpace(const std::string& root) override {
+    ULARGE_INTEGER available{}, total{}, free{};
+    if (!::GetDiskFreeSpaceExA(root.c_str(), &available, &total, &free)) return std::nullopt;
+    return uint64_t(available.QuadPart);
+  }
+
+  std::optional<std::string> NetworkPath(const std::string& drive) override {
+    char remote[MAX_PATH + 1] = {};
+    DWORD size = sizeof remote;
+    if (::WNetGetConnectionA(drive.c_str(), remote, &size) != NO_ERROR) return std::nullopt;
+    return std::string(remote);
+  }
+
+  std::vector<std::string> FindFiles(const std::string& pattern) override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    unique_find search(::FindFirstFileA(pattern.c_str(), &found));
+    if (!search) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileA(search.get(), &found));
+    return names;
   }
 
   std::optional<uint32_t> GetAttributes(const std::string& path) override {

@@ -19,6 +19,14 @@ class Win32Resources : public ModuleResources {
     if (!bytes) return std::nullopt;
     return std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), SizeofResource(module, info));
   }
+
+  std::optional<std::string> FindString(unsigned id) override {
+    // LoadString answers 0 for a missing string and for an empty one alike; neither is a text.
+    char text[4096] = {};
+    const int n = LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
+    if (n <= 0) return std::nullopt;
+    return std::string(text, size_t(n));
+  }
 };
 
 }  // namespace

@@ -46,7 +46,7 @@ using zip::TCustomArchiver;
 struct Options {
   std::string command, archive, folder, password, entry;
   bool overwrite = false;
-  std::vector<std::string> patterns;
+  std::vector<std::string> specs;
 };
 
 int Usage(const std::string& why) {
@@ -80,7 +80,7 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::string& why) {
   if (plain.empty()) return why = "no archive named", false;
   o.archive = plain[0];
   if (o.command == "extract") {
-    o.patterns.assign(plain.begin() + 1, plain.end());
+    o.specs.assign(plain.begin() + 1, plain.end());
   } else if (o.command == "cat") {
     if (plain.size() != 2) return why = "cat needs one entry name", false;
     o.entry = plain[1];
@@ -183,7 +183,7 @@ int Selected(const TArchiver& arc) {
 
 int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   TArchiver& arc = t.arc();
-  arc.FSpecArgs = o.patterns;
+  arc.FSpecArgs = o.specs;
   if (test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrTest};
   } else {

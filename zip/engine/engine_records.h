@@ -19,7 +19,8 @@ struct EngineCallbackRecord;
 // caller's cancel flag is set, 10106 an event handler failed; any non-zero result stops the call.
 using EngineCallback = int(ZE_STDCALL*)(void* caller, EngineCallbackRecord* record);
 
-// One selection pattern. The engine marks matches in Matched; the worker sets it to 0.
+// One file spec: a name or wildcard spec. The engine marks matches in Matched; the worker sets
+// it to 0.
 struct FileSpecRecord {
   const char* SpecText;
   std::uint8_t Reserved[24];

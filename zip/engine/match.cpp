@@ -13,13 +13,13 @@ char Fold(char c) {
 
 // Wildcard match of a whole text. Iterative: a "*" remembers where to resume, so hostile names
 // cannot make it exponential.
-bool Wild(std::string_view pattern, std::string_view text) {
+bool Wild(std::string_view spec, std::string_view text) {
   std::size_t p = 0, t = 0, star = std::string_view::npos, resume = 0;
   while (t < text.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
+    if (p < spec.size() && spec[p] == '*') {
       star = p++;
       resume = t;
-    } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(text[t]))) {
+    } else if (p < spec.size() && (spec[p] == '?' || Fold(spec[p]) == Fold(text[t]))) {
       ++p;
       ++t;
     } else if (star != std::string_view::npos) {
@@ -29,8 +29,8 @@ bool Wild(std::string_view pattern, std::string_view text) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+  while (p < spec.size() && spec[p] == '*') ++p;
+  return p == spec.size();
 }
 
 struct Parts {

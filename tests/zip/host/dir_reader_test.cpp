@@ -270,6 +270,38 @@ TEST_F(DirReader, ExecutableWithItsDataCutOffReadsItsZipSibling) {
   EXPECT_EQ(arc.Worker().OpenedFileName, "C:\\Data\\setup.zip");
 }
 
+TEST_F(DirReader, VolumeOfTheArchiveMustAnswer) {
+  ZipBuilder z;
+  z.Add("a.txt", "abc");
+  sim.files().CreateDir("E:\\");
+  Put("E:\\a.zip", z.Build());
+  sim.files().SetDrive('E', platform::DriveType::CdRom, platform::VolumeInfo{"QUENLAR", 7, "CDFS", true});
+  arc.SetZipFileName("E:\\a.zip");
+  EXPECT_EQ(arc.Count(), 1);
+  EXPECT_EQ(arc.Worker().VolumeLabel, "QUENLAR");
+  EXPECT_TRUE(arc.Worker().VolumeReadOnly);
+  EXPECT_FALSE(arc.Worker().OnFixedDrive);
+
+  Name(z.Build());
+  EXPECT_EQ(arc.Count(), 1);
+  EXPECT_FALSE(arc.Worker().VolumeReadOnly);
+  EXPECT_TRUE(arc.Worker().OnFixedDrive);
+
+  // A drive whose free space cannot be read, or with no medium in it, ends the read empty and
+  // silent, the name kept.
+  sim.files().SetFreeSpace('C', std::nullopt);
+  arc.SetZipFileName(kArchive);
+  EXPECT_EQ(arc.Count(), 0);
+  EXPECT_EQ(arc.ZipFileName(), kArchive);
+  sim.files().SetFreeSpace('C', 1000);
+  arc.SetZipFileName(kArchive);
+  EXPECT_EQ(arc.Count(), 1);
+  sim.files().SetDrive('E', platform::DriveType::CdRom, std::nullopt);
+  arc.SetZipFileName("E:\\a.zip");
+  EXPECT_EQ(arc.Count(), 0);
+  EXPECT_TRUE(ui.shown.empty());
+}
+
 TEST_F(DirReader, UndefinedDriveEndsEmptyAndSilent) {
   arc.SetZipFileName("Q:\\nowhere\\a.zip");
   EXPECT_EQ(arc.Count(), 0);

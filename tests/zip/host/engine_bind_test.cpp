@@ -1,5 +1,9 @@
 // Finding and binding the engine library: the search, the exports, the version window, and the
 // full-path load of the elevated setup.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "tests/zip/host/fake_engine.h"
 #include "tests/zip/host/zip_test_support.h"
 #include "zip/arc_worker.h"
@@ -123,6 +127,100 @@ TEST_F(EngineBind, FullFolderIsNeverFollowedByTheSearch) {
   arc.DLLDirectory = "";
   arc.Extract();
   EXPECT_TRUE(planted_ran);
+}
+
+// The component's LZ77 form of `bytes` in literals only: a 32-bit size, then groups of a flag
+// byte with every bit set and up to eight literals.
+std::vector<uint8_t> LiteralsOnly(const std::string& bytes) {
+  const uint32_t n = uint32_t(bytes.size());
+  std::vector<uint8_t> out = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+  for (size_t at = 0; at < bytes.size(); at += 8) {
+    out.push_back(0xFF);
+    out.insert(out.end(), bytes.begin() + long(at), bytes.begin() + long(std::min(at + 8, bytes.size())));
+  }
+  return out;
+}
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+class CarriedEngine : public EngineBind {
+ protected:
+  CarriedEngine() {
+    sim.libraries().Provide("C:\\Windows\\ZipEng179.dll", FakeEngine::Exports());
+    arc.Trace = true;
+  }
+  std::vector<std::string> CarriedCopies() { return sim.files().FindFiles("C:\\Windows\\Temp\\ZE_*"); }
+};
+
+TEST_F(CarriedEngine, NewerCarriedEngineReplacesTheOneFound) {
+#ifndef QLR_ENGINE_FILE
+  GTEST_SKIP() << "engine library not built";
+#else
+  std::ifstream in(QLR_ENGINE_FILE, std::ios::binary);
+  const std::string engine((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(engine.size(), 50000u);
+  // The engine found is older than the one carried, which is the engine of this build.
+  FakeEngine::build = 1790800;
+  sim.resources().Add("STRING", "#11612", Bytes("1790801 carried"));
+  sim.resources().Add("RCDATA", "#11613", LiteralsOnly(engine));
+  arc.ExtrOptions = {ExtrOptsEnum::ExtrTest};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(arc.SuccessCnt(), 1);
+  EXPECT_TRUE(FakeEngine::calls.empty());  // the carried one ran, not the one found
+  const auto copies = CarriedCopies();
+  ASSERT_EQ(copies.size(), 1u);
+  const std::string copy = "C:\\Windows\\Temp\\" + copies[0];
+  EXPECT_EQ(arc.Worker().CarriedEngineFile(), copy);
+  EXPECT_EQ(Get(copy), engine);
+  EXPECT_TRUE(log.Has("Message(0,extracted resource dll " + copy + " 1790801)")) << log.Joined();
+  EXPECT_EQ(sim.libraries().Loaded(), 0);
+
+  // The copy serves the next run; another engine folder lets it go.
+  arc.Extract();
+  EXPECT_EQ(CarriedCopies(), copies);
+  EXPECT_TRUE(FakeEngine::calls.empty());
+  arc.DLLDirectory = "C:\\Windows";
+  EXPECT_EQ(arc.Extract(), 0);
+  ASSERT_EQ(CarriedCopies().size(), 1u);
+  EXPECT_NE(CarriedCopies(), copies);
+  // Each component has its own copy and deletes it when it goes.
+  {
+    TArchiver other;
+    other.SetUi(ui);
+    other.SetZipFileName("C:\\Data\\a.zip");
+    other.ExtrOptions = {ExtrOptsEnum::ExtrTest};
+    EXPECT_EQ(other.Extract(), 0);
+    EXPECT_EQ(CarriedCopies().size(), 2u);
+  }
+  EXPECT_EQ(CarriedCopies().size(), 1u);
+#endif
+}
+
+TEST_F(CarriedEngine, WithoutOneTheEngineFoundIsUsed) {
+  arc.DLLDirectory = "><";
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(FakeEngine::calls.size(), 1u);
+  EXPECT_TRUE(log.Has("Message(0,No dll in resource)")) << log.Joined();
+
+  // A carried engine that does not unpack leaves no file and the engine found runs.
+  sim.resources().Add("STRING", "#11612", Bytes("1790901"));
+  sim.resources().Add("RCDATA", "#11613", std::vector<uint8_t>(60000, 0x17));
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(FakeEngine::calls.size(), 2u);
+  EXPECT_TRUE(CarriedCopies().empty());
+
+  // One that is no library does not load and is deleted: named by "><" it fails the run, else
+  // the engine found runs.
+  sim.resources().Add("RCDATA", "#11613", Bytes("MZ" + std::string(60000, '\0')));
+  arc.Extract();
+  EXPECT_EQ(arc.ErrCode(), 10650);
+  EXPECT_EQ(FakeEngine::calls.size(), 2u);
+  EXPECT_TRUE(CarriedCopies().empty());
+  arc.DLLDirectory = "";
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(FakeEngine::calls.size(), 3u);
+  EXPECT_TRUE(CarriedCopies().empty());
+  EXPECT_EQ(sim.libraries().Loaded(), 0);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ struct FakeEngine {
   struct Seen {
     UnzipCommand command{};
     std::string archive, password, base_dir;
-    std::vector<std::string> patterns;
+    std::vector<std::string> specs;
   };
   static inline std::vector<Seen> calls;
   static inline std::function<int(const UnzipCommand&)> script;
@@ -54,7 +54,7 @@ struct FakeEngine {
     seen.archive = c->ArchiveName ? c->ArchiveName : "";
     seen.password = c->Password ? c->Password : "<null>";
     seen.base_dir = c->BaseDir ? c->BaseDir : "<null>";
-    for (int i = 0; i < c->SpecCount; ++i) seen.patterns.push_back(c->Specs[i].SpecText);
+    for (int i = 0; i < c->SpecCount; ++i) seen.specs.push_back(c->Specs[i].SpecText);
     calls.push_back(seen);
     EngineCallbackRecord key = Record(0x1234);
     Call(*c, key, kActAbortKey);

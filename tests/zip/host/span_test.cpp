@@ -1,7 +1,10 @@
 // A multi-volume archive is joined into one temporary single-file archive before the engine is
 // called: both naming styles of the volumes, and the joined bytes against the same archive
 // written whole.
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "tests/zip/host/fake_engine.h"
 #include "tests/zip/host/zip_test_support.h"
@@ -108,6 +111,107 @@ TEST_F(Span, DamagedFirstVolumeIsNamed) {
   arc.Extract();
   EXPECT_TRUE(FakeEngine::calls.empty());
   EXPECT_EQ(arc.ErrMessage(), "Error while reading a Extended Local signature");
+}
+
+TEST_F(Span, NumberedLastPartBesideAZ01IsNotTaken) {
+  Put("C:\\Data\\set001.zip", set.whole);  // one part: the set's last, disk 0
+  arc.SetZipFileName("C:\\Data\\set.zip");
+  EXPECT_EQ(arc.Count(), 2);
+  // "set001.zip" may as well end the ".z" volumes of "set001": which set is meant cannot be told.
+  Put("C:\\Data\\set001.z01", set.first);
+  arc.SetZipFileName("C:\\Data\\set.zip");
+  EXPECT_EQ(arc.Count(), 0);
+  EXPECT_TRUE(ui.shown.empty());
+  EXPECT_TRUE(FakeEngine::calls.empty());
+}
+
+// A set on removable disks: the component asks for the disk it needs and the handler of its box
+// plays the user, changing the disk in drive D: before it answers.
+class RemovableSpan : public Span {
+ protected:
+  RemovableSpan() {
+    sim.files().SetDrive('D', platform::DriveType::Removable);
+    sim.files().CreateDir("D:\\");
+    arc.OnArcDialog = [this](TCustomArchiver*, const std::string&, std::string& msg, int& context, TMsgDlgButtons) {
+      asked.push_back(msg);
+      if (disks.empty()) {
+        context = mrCancel;
+        return;
+      }
+      disks.front()();
+      disks.pop_front();
+      context = mrOk;
+    };
+  }
+  // Ejects the disk in D: and inserts one holding `files` under `label`.
+  void Insert(const std::string& label, std::map<std::string, std::string> files) {
+    for (const std::string& name : sim.files().FindFiles("D:\\*")) sim.files().DeleteFile("D:\\" + name);
+    for (const auto& [name, bytes] : files) Put("D:\\" + name, bytes);
+    sim.files().SetDrive('D', platform::DriveType::Removable, platform::VolumeInfo{label, 0, ""});
+  }
+  std::deque<std::function<void()>> disks;  // what the user inserts at each request
+  std::vector<std::string> asked;
+};
+
+TEST_F(RemovableSpan, BackupDisksAreAskedForByTheirLabels) {
+  auto first = [this] { Insert("PKBACK# 001", {{"backup.zip", set.first}}); };
+  auto last = [this] { Insert("PKBACK# 002", {{"backup.zip", set.last}}); };
+  first();
+  disks = {last};
+  arc.SetZipFileName("D:\\backup.zip");
+  ASSERT_EQ(arc.Count(), 2);
+  EXPECT_FALSE(arc.Worker().OnFixedDrive);
+  EXPECT_EQ(arc.Worker().VolumeLabel, "PKBACK# 002");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "This is the first disk in a backup set,\nplease insert the last disk of this set\nin drive: D:\\");
+
+  // Joining needs disk 1 for the first entries and disk 2 again for the rest and the directory;
+  // the same name on another disk is not taken for the one asked for.
+  disks = {first, last};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(joined, set.whole);
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[1], "Input file does not exist\nPlease insert disk volume 1 of 2\nin drive: D:\\");
+  EXPECT_EQ(asked[2], "Input file does not exist\nPlease insert disk volume 2 of 2\nin drive: D:\\");
+
+  // Unattended, nobody can change the disk.
+  first();
+  arc.Unattended = true;
+  arc.Extract();
+  EXPECT_EQ(arc.ErrCode(), 11025);
+  EXPECT_EQ(arc.ErrMessage(), "Unattended disk spanning not implemented");
+  EXPECT_EQ(FakeEngine::calls.size(), 1u);
+}
+
+TEST_F(RemovableSpan, ZNumberedPartIsFoundOnTheDiskAndTheLastOneAskedFor) {
+  auto first = [this] { Insert("", {{"set.z01", set.first}}); };
+  auto last = [this] { Insert("", {{"set.zip", set.last}}); };
+  first();
+  disks = {last};
+  arc.SetZipFileName("D:\\set.zip");
+  ASSERT_EQ(arc.Count(), 2);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "Please insert last disk\nin drive: D:\\");
+
+  disks = {first, last};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(joined, set.whole);
+  EXPECT_EQ(asked.size(), 3u);
+}
+
+TEST_F(RemovableSpan, CancelledRequestEndsTheReadEmpty) {
+  Insert("PKBACK# 003", {{"backup.zip", set.first}});
+  arc.SetZipFileName("D:\\backup.zip");
+  EXPECT_EQ(arc.Count(), 0);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "This is the 3th disk in a backup set,\nplease insert the last disk of this set\nin drive: D:\\");
+  EXPECT_TRUE(ui.shown.empty());
+
+  // No disk at all in the drive: its volume cannot be read and nothing is asked.
+  sim.files().SetDrive('D', platform::DriveType::Removable, std::nullopt);
+  arc.SetZipFileName("D:\\backup.zip");
+  EXPECT_EQ(arc.Count(), 0);
+  EXPECT_EQ(asked.size(), 1u);
 }
 
 }  // namespace

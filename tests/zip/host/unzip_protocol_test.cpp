@@ -47,7 +47,7 @@ TEST_F(UnzipProtocol, ExtractBuildsTheCommandFromTheProperties) {
   EXPECT_EQ(Last().password, std::string(80, 'p'));
   EXPECT_EQ(Last().archive, kArchive);
   EXPECT_EQ(Last().base_dir, "C:\\Out\\");
-  EXPECT_EQ(Last().patterns, (std::vector<std::string>{"*.exe", "readme.txt"}));
+  EXPECT_EQ(Last().specs, (std::vector<std::string>{"*.exe", "readme.txt"}));
   EXPECT_TRUE(sim.files().DirectoryExists("C:\\Out"));  // ExtrForceDirs made it
   EXPECT_TRUE(arc.FSpecArgs.empty());
   // The run leaves the extraction folder current.
@@ -89,6 +89,25 @@ TEST_F(UnzipProtocol, ExtractionFolderMustExistAndFitTheEngine) {
   EXPECT_EQ(arc.ErrCode(), 11051);
   EXPECT_NE(arc.ErrMessage().find(fits + "g\\"), std::string::npos);
   EXPECT_EQ(ui.shown.back().message, arc.ErrMessage());
+}
+
+TEST_F(UnzipProtocol, ExtractionFolderOnANetworkDriveIsGivenAsItsNetworkPath) {
+  sim.files().MapNetworkDrive('N', "\\\\qlrsrv\\ketoan");
+  arc.ExtrBaseDir = "N:\\Quenlar\\Data";
+  arc.ExtrOptions = {ExtrOptsEnum::ExtrForceDirs};
+  arc.Extract();
+  EXPECT_EQ(arc.ErrCode(), 0) << arc.ErrMessage();
+  EXPECT_EQ(Last().base_dir, "\\\\qlrsrv\\ketoan\\Quenlar\\Data\\");
+  EXPECT_TRUE(sim.files().DirectoryExists("N:\\Quenlar\\Data"));
+
+  // A read-only volume takes no extraction.
+  sim.files().CreateDir("E:\\");
+  sim.files().CreateDir("E:\\Out");
+  sim.files().SetDrive('E', platform::DriveType::CdRom, platform::VolumeInfo{"CD", 0, "CDFS", true});
+  arc.ExtrBaseDir = "E:\\Out";
+  arc.Extract();
+  EXPECT_EQ(arc.ErrCode(), 11051);
+  EXPECT_EQ(FakeEngine::calls.size(), 1u);
 }
 
 TEST_F(UnzipProtocol, ArchiveNameLongerThanTheEngineTakesIsRefused) {
