@@ -5,7 +5,7 @@
 set -eu
 prefix=${1:?usage: wine-prefix.sh PREFIX}
 # Raise when the settings below change: existing prefixes then take them on their next run.
-settings_version=2
+settings_version=3
 ready="$prefix/.qlr-ready"
 [ "$(cat "$ready" 2>/dev/null)" = "$settings_version" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
@@ -19,6 +19,16 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   fresh=1
 fi
+# Three drives for the archive component's tests: R: removable with the label of a backup set's
+# first disk, S: a CD-ROM, N: a network drive connected to \\qlrsrv\ketoan. Wine takes a
+# drive's type from the registry and its label from the file .windows-label at its top, both when
+# its server starts.
+drives="$prefix/qlr-drives"
+mkdir -p "$drives/removable" "$drives/cdrom" "$prefix/dosdevices/unc/qlrsrv/ketoan"
+echo "PKBACK# 001" >"$drives/removable/.windows-label"
+ln -sfn ../qlr-drives/removable "$prefix/dosdevices/r:"
+ln -sfn ../qlr-drives/cdrom "$prefix/dosdevices/s:"
+ln -sfn unc/qlrsrv/ketoan "$prefix/dosdevices/n:"
 reg=$(mktemp --suffix=.reg)
 # ShowCrashDialog: with a display, a crashing test would otherwise wait for a click on Wine's
 # crash dialog until its timeout; without it, the crash is reported and the program ends.
@@ -39,6 +49,11 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"r:"="floppy"
+"s:"="cdrom"
+"n:"="network"
 REG
 wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 rm -f "$reg"
