@@ -1,6 +1,8 @@
 /* Stand-in for the server's service tool "instsvc.exe". "install ..." records the service and its
    arguments under the server's registry key; "start" starts "fbserver.exe" from this program's
    folder, detached; "stop" ends every running "fbserver.exe"; "remove -z" forgets the service.
+   A test makes "start" fail by setting the DWORD "FailStart" to 1 under the stand-in's own key, one
+   that no real machine has: the service is then recorded but its server never comes up.
    Plain C: it must fit the size the real tool has in the server tree. */
 #include <windows.h>
 #include <tlhelp32.h>
@@ -34,10 +36,17 @@ static int Remove(void) {
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : 1;
 }
 
+static int StartRefused(void) {
+  DWORD fail = 0, size = sizeof fail;
+  return RegGetValueA(HKEY_LOCAL_MACHINE, kService, "FailStart", RRF_RT_REG_DWORD, NULL, &fail, &size) == ERROR_SUCCESS &&
+         fail != 0;
+}
+
 static int Start(void) {
   char folder[MAX_PATH], command[MAX_PATH + 32];
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
+  if (StartRefused()) return 1;
   OwnFolder(folder);
   snprintf(command, sizeof command, "\"%s\\fbserver.exe\"", folder);
   memset(&startup, 0, sizeof startup);

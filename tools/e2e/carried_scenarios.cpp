@@ -5,17 +5,19 @@
 // winsock2.h before windows.h, which would bring the old winsock in.
 #include <winsock2.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/e2e/machine_state.h"
+#include "tools/e2e/screenshots.h"
 #include "tools/e2e/setup_window.h"
 #include "tools/e2e/step_checks.h"
 
@@ -32,30 +34,35 @@ const std::wstring kSettingsKey = L"Software\\QuenlarVN\\ERP\\Accounting";
 constexpr auto kRunTimeout = 240s;  // two archives of 41 MB under Wine on a loaded machine
 constexpr uintmax_t kPayloadSize = 34226614;
 
-// Where each of the 24 entries lands on the server machine.
-const wchar_t* kDeployed[] = {
-    L"C:\\Quenlar\\Firebird-2.5.7.2\\UDF\\qlfs.dll", L"C:\\Quenlar\\libxl.dll",
-    L"C:\\Quenlar\\Firebird-2.5.7.2\\UDF\\autsav.dll", L"C:\\Quenlar\\tbsl.exe", L"C:\\windows\\system32\\gds32.dll",
-    L"C:\\Quenlar\\zozazera.exe", L"C:\\Quenlar\\reskt.dll", L"C:\\Quenlar\\MauImport\\SoDuDau_HangHoa.xls",
-    L"C:\\Quenlar\\MauImport\\SoDuDau-TaiKhoan.xls", L"C:\\Quenlar\\MauImport\\Mau-Nhap-DM-HangHoa.xls",
-    L"C:\\Quenlar\\MauImport\\Mau-Nhap-DM-KhachHang.xls", L"C:\\Quenlar\\MauImport\\Mau-Nhap-DM-TSCD.xls",
-    L"C:\\Quenlar\\MauImport\\Mau Import - Phieu nhap xuat hang hoa.xls", L"C:\\Quenlar\\MauBC\\MauDatInQLR.mbc",
-    L"C:\\Quenlar\\MauBC\\PhieuXKNB.mbc", L"C:\\Quenlar\\MauBC\\MauHDTuIn0.mbc", L"C:\\Quenlar\\MauBC\\MauHDTuIn1.mbc",
-    L"C:\\Quenlar\\MauBC\\LogoQLR.jpg", L"C:\\Quenlar\\HoTroTuXa.exe", L"C:\\Quenlar\\HuongDanSuDung.chm",
-    L"C:\\Quenlar\\uninsqkt.exe", L"C:\\Quenlar\\WindowsXP-KB935448-x86-ENU.exe", L"C:\\Quenlar\\REGSVR32.exe",
-    L"C:\\Quenlar\\KeyHelp.ocx"};
+const std::wstring kServerNotSeen =
+    L"Không cài đặt được FireBird Server!\r\nCần có quyền quản trị đối với tài khoản người sử dụng Windows";
+const std::wstring kCloseApplication = L"Đóng ứng dụng Quenlar Accounting trước khi thực hiện nâng cấp.";
 
-std::vector<DWORD> ServerProcesses() {
-  std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-    if (lstrcmpiW(entry.szExeFile, L"fbserver.exe") == 0) ids.push_back(entry.th32ProcessID);
-  CloseHandle(snapshot);
-  return ids;
-}
+// A program of the installation started as its user starts it; ended when this goes.
+class StartedProgram {
+ public:
+  explicit StartedProgram(const std::wstring& path) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring command = L"\"" + path + L"\"";
+    const std::wstring folder = fs::path(path).parent_path().wstring();
+    if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process_))
+      throw std::runtime_error("cannot start " + Utf8(path));
+  }
+  ~StartedProgram() {
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 5000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
 
 void EndServers() {
   for (DWORD id : ServerProcesses())
@@ -76,7 +83,13 @@ bool PortAnswers() {
   address.sin_port = htons(3050);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   const bool ok = s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (s != INVALID_SOCKET) closesocket(s);
+  if (s != INVALID_SOCKET) {
+    // Closed by a reset: an orderly close leaves the server's end of the connection waiting on port
+    // 3050 for a minute, and the next stand-in server cannot bind the port meanwhile.
+    const linger reset{1, 0};
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+    closesocket(s);
+  }
   WSACleanup();
   return ok;
 }
@@ -121,6 +134,13 @@ void CheckSuccess(SetupWindow& w, Report& r, std::string_view when) {
   r.Equal(w.Text("lbl_ThongBaoKetQua"), L"Cài đặt thành công !", std::string(when) + ": the result");
 }
 
+std::wstring OutputFile(const wchar_t* name) { return (fs::temp_directory_path() / name).wstring(); }
+
+void Finish(SetupWindow& w, Report& r, std::string_view button = "btn_TiepTuc") {
+  r.Check(w.Click(button), "click " + std::string(button) + " on the result page");
+  r.Check(w.WaitForExit(10s).value_or(1) == 0, "the setup ended with 0");
+}
+
 void CheckServerUp(Report& r) {
   r.Check(WaitUntil([] { return ServerProcesses().size() == 1; }, 20s), "one fbserver.exe runs");
   r.Check(WaitUntil(PortAnswers, 20s), "the server answers on port 3050 of the loopback");
@@ -130,18 +150,14 @@ void CheckServerUp(Report& r) {
 
 void ServerPayload(const std::wstring& program, Report& r) {
   const std::set<fs::path> before = TemporaryArchives();
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring output = std::wstring(temp) + L"qlr-e2e-output.txt";
+  const std::wstring output = OutputFile(L"qlr-e2e-output.txt");
   SetupWindow w(program, "payload", output);
   InstallNew(w, r);
   CheckSuccess(w, r, "new server installation");
   CheckFirewallLines(r, output, "C:\\Quenlar");
 
-  for (const wchar_t* file : kDeployed) r.Check(fs::is_regular_file(file), "deployed " + Utf8(file));
-  for (const wchar_t* file : {L"bin\\fbserver.exe", L"bin\\instsvc.exe", L"bin\\uninstall.bat", L"udf\\ib_udf.dll",
-                              L"system32\\vccrt8_Win32.msi", L"security2.fdb"})
-    r.Check(fs::is_regular_file(kServerRoot + file), "server tree: " + Utf8(file));
+  CheckFilesFromArchive(r, CarriedArchive(L"CACFILE.zip"), DeployedFiles(kFolder, true));
+  CheckServerTree(r, CarriedArchive(L"FIREBIRD.zip"), kFolder);
   CheckServerUp(r);
   r.Check(WaitUntil([] { return ReadString(HKEY_CURRENT_USER, kSettingsKey, L"RegisteredControl").has_value(); }, 20s),
           "REGSVR32.exe of the payload ran");
@@ -198,12 +214,111 @@ void ServerUpgrade(const std::wstring& program, Report& r) {
   r.Check(w.WaitForExit(10s).value_or(1) == 0, "the setup ended with 0");
 }
 
+
+// The server never comes up: the stand-in service tool is told to refuse its start. After its
+// probes the run says so in a box and the result page shows the failure with its guidance; Back
+// leads to the summary, and the second run, with the tool starting servers again, succeeds.
+void ServerNeverStarts(const std::wstring& program, Report& r) {
+  WriteDword(HKEY_LOCAL_MACHINE, kStandInService, L"FailStart", 1);
+  const std::wstring output = OutputFile(L"qlr-e2e-server-fails.txt");
+  SetupWindow w(program, "server-fails", output);
+  InstallNew(w, r);
+  CheckOneBox(r, w, kServerNotSeen, "after the probes for the server");
+  CheckResultPage(r, w, false);
+  r.Check(TakeScreenshot("server-fails-page6"), "screenshot server-fails-page6");
+  // Every step before the wait was made; the service was recorded, its server never started.
+  CheckRunSettings(r, kFolder);
+  CheckFilesFromArchive(r, CarriedArchive(L"CACFILE.zip"), DeployedFiles(kFolder, true));
+  CheckServerTree(r, CarriedArchive(L"FIREBIRD.zip"), kFolder);
+  r.Equal(ReadString(HKEY_LOCAL_MACHINE, kStandInService, L"Arguments").value_or(L"<absent>"),
+          L"-auto -superserver -guardian -z", "the service was installed");
+  r.Check(ServerProcesses().empty(), "no fbserver.exe runs");
+  CheckDatabaseFile(r, kFolder + L"\\qlkt.fdb", "TT133");
+  CheckShortcuts(r, kFolder);
+  CheckFirewallLines(r, output, "C:\\Quenlar");
+
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kStandInService, L"FailStart");
+  r.Check(w.Click("btn_TroLai"), "click Back on the result page");
+  r.Check(w.WaitForPage(5), "Back leads to the summary");
+  r.Equal(w.Text("btn_TiepTuc"), L"Cài đặt", "the caption of Next");
+  r.Check(w.Enabled("btn_TiepTuc"), "Cài đặt enabled");
+  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt again");
+  r.Check(w.WaitForPage(6, kRunTimeout), "the second run ends on page 6");
+  CheckSuccess(w, r, "the second run");
+  CheckResultPage(r, w, true);
+  CheckServerUp(r);
+  Finish(w, r);
+}
+
+// The application runs while it is upgraded: the run stops at its program, whose file it cannot
+// replace, and asks for it to be closed. What comes before the program in the deployment order
+// is written, the program and everything after it are left as they were, and none of the later
+// steps runs.
+void ApplicationRunning(const std::wstring& program, Report& r) {
+  {
+    SetupWindow first(program, "running-first", OutputFile(L"qlr-e2e-running-first.txt"));
+    InstallNew(first, r);
+    CheckSuccess(first, r, "first installation");
+    Finish(first, r);
+  }
+  RemoveShortcuts();
+  // Every file of the installation dated long ago: a file the upgrade writes shows by its date.
+  const std::vector<DeployedFile> files = DeployedFiles(kFolder, true);
+  const fs::file_time_type long_ago = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 5);
+  std::map<std::wstring, fs::file_time_type> dated;  // as read back: the file system keeps less precision
+  for (const DeployedFile& file : files) {
+    std::error_code ec;
+    fs::last_write_time(file.path, long_ago, ec);
+    if (!ec) dated[file.path] = fs::last_write_time(file.path, ec);
+    r.Check(!ec, "dated long ago: " + Utf8(file.path));
+  }
+  const std::wstring application = kFolder + L"\\zozazera.exe";
+  StartedProgram running(application);
+  r.Check(WaitUntil([] { return FindWindowW(L"QuenlarAccounting", L"Quenlar Accounting") != nullptr; }, 20s),
+          "the application runs, its window shown");
+
+  const std::wstring output = OutputFile(L"qlr-e2e-running.txt");
+  SetupWindow w(program, "running", output);
+  r.Check(w.Checked("rdo_NangCap"), "the earlier installation is found");
+  for (int page : {1, 3, 5}) {
+    r.Check(w.Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
+    r.Check(w.WaitForPage(page), "page " + std::to_string(page));
+  }
+  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
+  r.Check(w.WaitForPage(6, kRunTimeout), "the upgrade ends on page 6");
+  CheckOneBox(r, w, kCloseApplication, "while the application runs");
+  CheckResultPage(r, w, false);
+
+  bool before_program = true;
+  for (const DeployedFile& file : files) {
+    if (file.path == application) before_program = false;
+    std::error_code ec;
+    const bool untouched = fs::last_write_time(file.path, ec) == dated[file.path] && !ec;
+    r.Check(untouched != before_program, Utf8(file.path) + (before_program ? " written anew" : " left as it was"));
+  }
+  // Written or left, each holds the payload's content; nothing half-written lies beside the program.
+  CheckFilesFromArchive(r, CarriedArchive(L"CACFILE.zip"), files);
+  int beside = 0;
+  std::error_code ec;
+  for (const auto& item : fs::directory_iterator(kFolder, ec)) {
+    const std::wstring name = item.path().filename().wstring();
+    beside += name.size() > 12 && _wcsnicmp(name.c_str(), L"zozazera.exe", 12) == 0;
+  }
+  r.Check(beside == 0, "no other file named after the program (" + std::to_string(beside) + ")");
+  CheckNoShortcuts(r);
+  r.Check(!FirewallLinesWritten(output), "the firewall step did not run");
+  r.Check(running.Running(), "the application still runs");
+  Finish(w, r, "btn_Dong");
+}
+
 }  // namespace
 
 bool RunCarriedScenario(const std::string& name, const std::wstring& program, Report& report) {
-  void (*scenario)(const std::wstring&, Report&) = name == "server-payload"   ? ServerPayload
-                                                   : name == "server-upgrade" ? ServerUpgrade
-                                                                              : nullptr;
+  void (*scenario)(const std::wstring&, Report&) = name == "server-payload"        ? ServerPayload
+                                                   : name == "server-upgrade"      ? ServerUpgrade
+                                                   : name == "server-never-starts" ? ServerNeverStarts
+                                                   : name == "application-running" ? ApplicationRunning
+                                                                                   : nullptr;
   if (!scenario) return false;
   ResetMachine();
   ResetServer();

@@ -56,6 +56,9 @@ void ResetMachine() {
   DeleteValue(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Tcpip\\Parameters", L"DisableDHCPMediaSense");
   std::error_code ignored;
   std::filesystem::remove_all(L"C:\\Quenlar", ignored);
+  // The client library the payload lays into the system folder.
+  wchar_t system[MAX_PATH + 1] = {};
+  if (GetSystemDirectoryW(system, MAX_PATH)) std::filesystem::remove(std::wstring(system) + L"\\gds32.dll", ignored);
   RemoveShortcuts();
 }
 

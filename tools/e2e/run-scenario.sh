@@ -2,6 +2,8 @@
 # Runs one end-to-end scenario: the driver starts the setup in the e2e Wine prefix on a virtual
 # display and works it; this script takes the screenshots the driver asks for.
 # usage: run-scenario.sh DRIVER.exe SETUP.exe SCENARIO SHOTS_DIR PREFIX
+# QLR_E2E_ARCHIVES, when set, names the build's folder of the carried archives, whose listings
+# the driver compares the laid-down files with.
 set -uo pipefail
 driver=${1:?driver}; setup=${2:?setup}; scenario=${3:?scenario}; shots=${4:?shots dir}; prefix=${5:?prefix}
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,6 +20,9 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 mkdir -p "$shots"
 rm -f "$shots/request"
 export QLR_E2E_SHOTS; QLR_E2E_SHOTS=$(windows_path "$(cd "$shots" && pwd)")
+if [ -n "${QLR_E2E_ARCHIVES:-}" ]; then
+  export QLR_E2E_ARCHIVES; QLR_E2E_ARCHIVES=$(windows_path "$(realpath "$QLR_E2E_ARCHIVES")")
+fi
 
 wine "$driver" "$scenario" "$(windows_path "$(realpath "$setup")")" &
 driver_pid=$!

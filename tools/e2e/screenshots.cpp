@@ -9,11 +9,10 @@
 
 namespace e2e {
 
-bool TakeScreenshot(const std::string& name) {
+bool TakeScreenshot(const std::string& name, bool settle) {
   const char* folder = std::getenv("QLR_E2E_SHOTS");
   if (!folder || !*folder) return true;
-  // Let the window finish painting the page first.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  if (settle) std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const std::string request = std::string(folder) + "\\request";
   {
     std::ofstream out(request + ".tmp", std::ios::binary | std::ios::trunc);

@@ -7,7 +7,9 @@
 
 namespace e2e {
 
-// False when a picture was asked for and not taken in time.
-bool TakeScreenshot(const std::string& name);
+// False when a picture was asked for and not taken in time. With `settle`, the window is first
+// given a moment to finish painting; without, the picture shows the display as it is (a moving
+// progress bar).
+bool TakeScreenshot(const std::string& name, bool settle = true);
 
 }  // namespace e2e

@@ -4,14 +4,148 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <tlhelp32.h>
+
+#include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 
+#include "tools/e2e/machine_state.h"
+
 namespace e2e {
 
+const wchar_t kStandInService[] = L"SOFTWARE\\Firebird Project\\Firebird Server\\Stand-in service";
+
 namespace {
+
+const std::wstring kSettingsKey = L"Software\\QuenlarVN\\ERP\\Accounting";
+const std::wstring kNetworkKey = L"System\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::wstring kPolicyKey = L"Software\\Policies\\Microsoft\\Windows\\System";
+
+const std::wstring kGuidance =
+    L"- Hướng dẫn:\r\n1. Đóng tất cả các ứng dụng đang truy cập Interbase/Firebird\r\n2. Tháo dỡ FireBird đã cài "
+    L"đặt\r\n3. Thử cài đặt lại !\r\n\r\nChú ý: Tài khoản người sử dụng Windows phải là tài khoản người quản trị";
+
+// The deployment table: the entry as the run asks for it (the archive may store it in another
+// letter case), where it goes, and whether only the server machine gets it.
+enum class Base { App, Udf, Sys };
+struct TableRow {
+  const wchar_t* entry;
+  Base base;
+  const wchar_t* destination;
+  bool server_only;
+};
+constexpr TableRow kDeploymentTable[] = {
+    {L"qlfs.dll", Base::Udf, L"\\qlfs.dll", true},
+    {L"libxl.dll", Base::App, L"\\libxl.dll", true},
+    {L"autsav.dll", Base::Udf, L"\\autsav.dll", true},
+    {L"tbsl.exe", Base::App, L"\\tbsl.exe", true},
+    {L"fb_gds32.dll", Base::Sys, L"\\gds32.dll", false},
+    {L"VeReru_IB.exe", Base::App, L"\\zozazera.exe", false},
+    {L"reskt.dll", Base::App, L"\\reskt.dll", false},
+    {L"SoDuDau_HangHoa.xls", Base::App, L"\\MauImport\\SoDuDau_HangHoa.xls", false},
+    {L"SoDuDau-TaiKhoan.xls", Base::App, L"\\MauImport\\SoDuDau-TaiKhoan.xls", false},
+    {L"Mau-Nhap-DM-HangHoa.xls", Base::App, L"\\MauImport\\Mau-Nhap-DM-HangHoa.xls", false},
+    {L"Mau-Nhap-DM-KhachHang.xls", Base::App, L"\\MauImport\\Mau-Nhap-DM-KhachHang.xls", false},
+    {L"Mau-Nhap-DM-TSCD.xls", Base::App, L"\\MauImport\\Mau-Nhap-DM-TSCD.xls", false},
+    {L"Mau Import - Phieu nhap xuat hang hoa.xls", Base::App, L"\\MauImport\\Mau Import - Phieu nhap xuat hang hoa.xls",
+     false},
+    {L"MauDatInQLR.mbc", Base::App, L"\\MauBC\\MauDatInQLR.mbc", false},
+    {L"PhieuXKNB.mbc", Base::App, L"\\MauBC\\PhieuXKNB.mbc", false},
+    {L"MauHDTuIn0.mbc", Base::App, L"\\MauBC\\MauHDTuIn0.mbc", false},
+    {L"MauHDTuIn1.mbc", Base::App, L"\\MauBC\\MauHDTuIn1.mbc", false},
+    {L"LogoQLR.jpg", Base::App, L"\\MauBC\\LogoQLR.jpg", false},
+    {L"qlrHoTro.exe", Base::App, L"\\HoTroTuXa.exe", false},
+    {L"HuongDan SuDung.chm", Base::App, L"\\HuongDanSuDung.chm", false},
+    {L"uninsqkt.exe", Base::App, L"\\uninsqkt.exe", false},
+    {L"WindowsXP-KB935448-x86-ENU.exe", Base::App, L"\\WindowsXP-KB935448-x86-ENU.exe", false},
+    {L"REGSVR32.exe", Base::App, L"\\REGSVR32.exe", false},
+    {L"KeyHelp.ocx", Base::App, L"\\KeyHelp.ocx", false},
+};
+
+std::vector<DeployedFile> TableFiles(const std::wstring& folder, bool server, bool server_only) {
+  wchar_t system[MAX_PATH + 1] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::vector<DeployedFile> files;
+  for (const TableRow& row : kDeploymentTable) {
+    if ((row.server_only && !server) || (server_only && !row.server_only)) continue;
+    const std::wstring base = row.base == Base::Sys   ? std::wstring(system)
+                              : row.base == Base::Udf ? folder + L"\\Firebird-2.5.7.2\\UDF"
+                                                      : folder;
+    files.push_back({row.entry, base + row.destination});
+  }
+  return files;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+// What an archive's central directory lists for one entry.
+struct Listed {
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  bool folder = false;
+};
+
+uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t U32(const unsigned char* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
+
+// The entries of a zip archive by their names in lower case, read from its central directory. Our
+// archives have no comment and no 64-bit records; anything else yields an empty listing.
+std::map<std::wstring, Listed> ListArchive(const std::wstring& archive) {
+  std::map<std::wstring, Listed> listed;
+  std::ifstream in(std::filesystem::path(archive), std::ios::binary);
+  if (!in) return listed;
+  constexpr uint32_t kEndSignature = 0x06054b50, kCentralSignature = 0x02014b50;
+  constexpr size_t kEndSize = 22, kCentralSize = 46;
+  unsigned char end[kEndSize];
+  in.seekg(-static_cast<std::streamoff>(kEndSize), std::ios::end);
+  if (!in.read(reinterpret_cast<char*>(end), kEndSize) || U32(end) != kEndSignature) return listed;
+  std::vector<unsigned char> directory(U32(end + 12));
+  in.seekg(U32(end + 16));
+  if (!in.read(reinterpret_cast<char*>(directory.data()), static_cast<std::streamsize>(directory.size()))) return listed;
+  for (size_t at = 0; at + kCentralSize <= directory.size() && U32(&directory[at]) == kCentralSignature;) {
+    const unsigned char* h = &directory[at];
+    const size_t name_length = U16(h + 28), rest = U16(h + 30) + U16(h + 32);
+    if (at + kCentralSize + name_length > directory.size()) break;
+    std::wstring name;
+    for (size_t i = 0; i < name_length; ++i) name += static_cast<wchar_t>(h[kCentralSize + i]);
+    const bool folder = !name.empty() && name.back() == L'/';
+    listed[Lower(name)] = {U32(h + 16), U32(h + 24), folder};
+    at += kCentralSize + name_length + rest;
+  }
+  return listed;
+}
+
+// CRC-32 (the polynomial of zip archives) and size of a file; nothing when it cannot be read.
+std::optional<std::pair<uint32_t, uint64_t>> FileCrc(const std::wstring& path) {
+  static const std::array<uint32_t, 256> table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  uint32_t crc = 0xFFFFFFFFu;
+  uint64_t size = 0;
+  std::vector<char> block(1 << 16);
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    for (std::streamsize i = 0; i < in.gcount(); ++i)
+      crc = table[(crc ^ static_cast<unsigned char>(block[i])) & 0xFF] ^ (crc >> 8);
+    size += static_cast<uint64_t>(in.gcount());
+  }
+  return std::make_pair(crc ^ 0xFFFFFFFFu, size);
+}
 
 struct LinkRow {
   const wchar_t* name;
@@ -100,6 +234,134 @@ void CheckLink(Report& r, const std::wstring& file, const std::wstring& folder, 
 
 }  // namespace
 
+void CheckString(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& expected,
+                 std::string_view what) {
+  r.Equal(ReadString(root, key, name).value_or(L"<absent>"), expected, what);
+}
+
+void CheckDword(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, DWORD expected,
+                std::string_view what) {
+  auto value = ReadDword(root, key, name);
+  r.Check(value && *value == expected, std::string(what) + " = " + std::to_string(expected));
+}
+
+void CheckRunSettings(Report& r, const std::wstring& folder) {
+  r.Check(FolderExists(folder), "the folder " + Utf8(folder) + " exists");
+  CheckString(r, HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath", folder, "HKLM AppPath");
+  CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"hecsdl", L"Firebird", "HKCU hecsdl");
+  CheckString(r, HKEY_CLASSES_ROOT, L".fdb", L"", L"zozazera_db", "HKCR .fdb");
+  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\shell\\open\\command", L"",
+              L"\"" + folder + L"\\zozazera.exe\" \"%1\"", "HKCR open command");
+  CheckString(r, HKEY_CLASSES_ROOT, L"zozazera_db\\DefaultIcon", L"", L"\"" + folder + L"\\zozazera.exe\",0",
+              "HKCR default icon");
+  CheckDword(r, HKEY_CURRENT_USER, kPolicyKey, L"DisableCMD", 0, "HKCU DisableCMD");
+  CheckDword(r, HKEY_LOCAL_MACHINE, kNetworkKey, L"DisableDHCPMediaSense", 1, "HKLM DisableDHCPMediaSense");
+}
+
+std::wstring CarriedArchive(const std::wstring& name) {
+  const wchar_t* folder = _wgetenv(L"QLR_E2E_ARCHIVES");
+  return folder && *folder ? std::wstring(folder) + L"\\" + name : name;
+}
+
+std::vector<DeployedFile> DeployedFiles(const std::wstring& folder, bool server) {
+  return TableFiles(folder, server, false);
+}
+
+std::vector<DeployedFile> ServerOnlyFiles(const std::wstring& folder) { return TableFiles(folder, true, true); }
+
+void CheckFilesFromArchive(Report& r, const std::wstring& archive, const std::vector<DeployedFile>& files) {
+  const auto listed = ListArchive(archive);
+  r.Check(!listed.empty(), "the archive " + Utf8(archive) + " is listed (QLR_E2E_ARCHIVES names its folder)");
+  if (listed.empty()) return;
+  for (const DeployedFile& file : files) {
+    const auto entry = listed.find(Lower(file.entry));
+    const auto seen = FileCrc(file.path);
+    r.Check(entry != listed.end() && seen && seen->first == entry->second.crc && seen->second == entry->second.size,
+            Utf8(file.path) + " holds the entry " + Utf8(file.entry));
+  }
+}
+
+void CheckServerTree(Report& r, const std::wstring& archive, const std::wstring& folder) {
+  const auto listed = ListArchive(archive);
+  r.Check(!listed.empty(), "the archive " + Utf8(archive) + " is listed (QLR_E2E_ARCHIVES names its folder)");
+  std::vector<DeployedFile> files;
+  int folders = 0, missing_folders = 0;
+  for (const auto& [name, entry] : listed) {
+    std::wstring path = folder + L"\\" + name;
+    for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+    if (entry.folder) {
+      ++folders;
+      if (!FolderExists(path.substr(0, path.size() - 1))) ++missing_folders, r.Note("missing folder " + Utf8(path));
+    } else {
+      files.push_back({name, path});
+    }
+  }
+  r.Check(missing_folders == 0, "the server tree's " + std::to_string(folders) + " folders are there");
+  if (!listed.empty()) CheckFilesFromArchive(r, archive, files);
+}
+
+std::vector<DWORD> ServerProcesses() {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (lstrcmpiW(entry.szExeFile, L"fbserver.exe") == 0) ids.push_back(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+bool DrawnInColour(HWND window, COLORREF colour) {
+  RECT r{};
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  // The screen's pixels copied at once into a top-down 32-bit picture (blue, green, red, unused).
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP picture = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool found = false;
+  if (picture && bits) {
+    HGDIOBJ old = SelectObject(memory, picture);
+    if (BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY)) {
+      GdiFlush();
+      const auto* pixel = static_cast<const uint32_t*>(bits);
+      const uint32_t wanted = uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+      for (int i = 0; i < width * height && !found; ++i) found = (pixel[i] & 0xFFFFFF) == wanted;
+    }
+    SelectObject(memory, old);
+  }
+  if (picture) DeleteObject(picture);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+void CheckResultPage(Report& r, SetupWindow& w, bool success) {
+  r.Equal(w.Text("lbl_ThongBaoKetQua"), success ? L"Cài đặt thành công !" : L"Gặp một số lỗi cản trở việc cài đặt !",
+          "the result line");
+  const HWND line = w.Find("lbl_ThongBaoKetQua");
+  r.Check(line && DrawnInColour(line, success ? GetSysColor(COLOR_HIGHLIGHT) : RGB(255, 0, 0)),
+          success ? "the result line in the highlight colour" : "the result line in red");
+  r.Check(w.Visible("lbl_GoiY") == !success, success ? "no guidance" : "the guidance shown");
+  if (!success) r.Equal(w.Text("lbl_GoiY"), kGuidance, "the guidance");
+  r.Check(w.Enabled("btn_TroLai") == !success && w.Enabled("btn_TiepTuc") == success && w.Enabled("btn_Dong") == !success,
+          success ? "only Kết thúc enabled" : "Back and Cancel enabled, Kết thúc disabled");
+  r.Equal(w.Text("btn_TiepTuc"), L"Kết thúc", "the caption of Next");
+}
+
+void CheckOneBox(Report& r, SetupWindow& w, const std::wstring& text, std::string_view when) {
+  const std::vector<BoxSeen> boxes = w.TakeBoxes();
+  for (const BoxSeen& box : boxes) r.Note("box \"" + Utf8(box.caption) + "\": " + Utf8(box.text));
+  r.Check(boxes.size() == 1, "one message box " + std::string(when));
+  if (boxes.empty()) return;
+  r.Equal(boxes[0].caption, L"Quenlar", "its caption");
+  r.Equal(boxes[0].text, text, "its text");
+}
+
 void CheckShortcuts(Report& r, const std::wstring& folder) {
   ComScope com;
   for (const LinkRow& row : kDesktopLinks) CheckLink(r, Desktop() + L"\\" + row.name + L".lnk", folder, row.program);
@@ -122,6 +384,13 @@ std::wstring DesktopShortcutTarget() {
   return std::wstring(seen->target.begin(), seen->target.end());
 }
 
+void CheckNoShortcuts(Report& r) {
+  int found = 0;
+  for (const LinkRow& row : kDesktopLinks) found += std::filesystem::exists(Desktop() + L"\\" + row.name + L".lnk");
+  for (const LinkRow& row : kGroupLinks) found += std::filesystem::exists(Group() + L"\\" + row.name + L".lnk");
+  r.Check(found == 0, "no shortcut was made (" + std::to_string(found) + " found)");
+}
+
 void RemoveShortcuts() {
   for (const LinkRow& row : kDesktopLinks) DeleteFileW((Desktop() + L"\\" + row.name + L".lnk").c_str());
   std::error_code ignored;
@@ -134,6 +403,13 @@ void CheckDatabaseFile(Report& r, const std::wstring& path, const std::string& r
   body << file.rdbuf();
   r.Check(body.str() == "Quenlar Accounting database (stand-in)\r\nRegime: " + regime + "\r\n",
           "the database file " + Utf8(path) + " for " + regime);
+}
+
+bool FirewallLinesWritten(const std::wstring& output_file) {
+  std::ifstream file(std::filesystem::path(output_file), std::ios::binary);
+  std::stringstream written;
+  written << file.rdbuf();
+  return written.str().find("in the firewall") != std::string::npos;
 }
 
 void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::string& folder) {
