@@ -269,10 +269,9 @@ std::vector<DeployedFile> DeployedFiles(const std::wstring& folder, bool server)
 
 std::vector<DeployedFile> ServerOnlyFiles(const std::wstring& folder) { return TableFiles(folder, true, true); }
 
-void CheckFilesFromArchive(Report& r, const std::wstring& archive, const std::vector<DeployedFile>& files) {
-  const auto listed = ListArchive(archive);
-  r.Check(!listed.empty(), "the archive " + Utf8(archive) + " is listed (QLR_E2E_ARCHIVES names its folder)");
-  if (listed.empty()) return;
+namespace {
+
+void CheckFilesListed(Report& r, const std::map<std::wstring, Listed>& listed, const std::vector<DeployedFile>& files) {
   for (const DeployedFile& file : files) {
     const auto entry = listed.find(Lower(file.entry));
     const auto seen = FileCrc(file.path);
@@ -281,23 +280,36 @@ void CheckFilesFromArchive(Report& r, const std::wstring& archive, const std::ve
   }
 }
 
-void CheckServerTree(Report& r, const std::wstring& archive, const std::wstring& folder) {
-  const auto listed = ListArchive(archive);
+std::map<std::wstring, Listed> CheckedListing(Report& r, const std::wstring& archive) {
+  auto listed = ListArchive(archive);
   r.Check(!listed.empty(), "the archive " + Utf8(archive) + " is listed (QLR_E2E_ARCHIVES names its folder)");
+  return listed;
+}
+
+}  // namespace
+
+void CheckFilesFromArchive(Report& r, const std::wstring& archive, const std::vector<DeployedFile>& files) {
+  const auto listed = CheckedListing(r, archive);
+  if (!listed.empty()) CheckFilesListed(r, listed, files);
+}
+
+void CheckServerTree(Report& r, const std::wstring& archive, const std::wstring& folder) {
+  const auto listed = CheckedListing(r, archive);
+  if (listed.empty()) return;
   std::vector<DeployedFile> files;
   int folders = 0, missing_folders = 0;
   for (const auto& [name, entry] : listed) {
     std::wstring path = folder + L"\\" + name;
     for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-    if (entry.folder) {
-      ++folders;
-      if (!FolderExists(path.substr(0, path.size() - 1))) ++missing_folders, r.Note("missing folder " + Utf8(path));
-    } else {
+    if (!entry.folder) {
       files.push_back({name, path});
+      continue;
     }
+    ++folders;
+    if (!FolderExists(path.substr(0, path.size() - 1))) ++missing_folders, r.Note("missing folder " + Utf8(path));
   }
   r.Check(missing_folders == 0, "the server tree's " + std::to_string(folders) + " folders are there");
-  if (!listed.empty()) CheckFilesFromArchive(r, archive, files);
+  CheckFilesListed(r, listed, files);
 }
 
 std::vector<DWORD> ServerProcesses() {
