@@ -305,6 +305,11 @@ void ApplicationRunning(const std::wstring& program, Report& r) {
     beside += name.size() > 12 && _wcsnicmp(name.c_str(), L"zozazera.exe", 12) == 0;
   }
   r.Check(beside == 0, "no other file named after the program (" + std::to_string(beside) + ")");
+  // The settings were written before the files; the database of the first run stays as it was.
+  CheckRunSettings(r, kFolder);
+  r.Equal(ReadString(HKEY_CURRENT_USER, kSettingsKey, L"DataBase").value_or(L"<absent>"), kFolder + L"\\qlkt.fdb",
+          "the database path of the first run");
+  CheckDatabaseFile(r, kFolder + L"\\qlkt.fdb", "TT133");
   CheckNoShortcuts(r);
   r.Check(!FirewallLinesWritten(output), "the firewall step did not run");
   r.Check(running.Running(), "the application still runs");
