@@ -322,7 +322,8 @@ void Upgrade(const std::wstring& program, Report& r) {
   WriteString(HKEY_LOCAL_MACHINE, L"SoftWare\\Quenlar Corp\\ERP\\InMaVach", L"MayIn", L"Zebra");
   MakeFile(kFolder + L"\\zozazera.exe");
 
-  SetupWindow w(program, "upgrade");
+  const std::wstring output = OutputFile(L"qlr-e2e-upgrade.txt");
+  SetupWindow w(program, "upgrade", output);
   Walk walk(w, r, "upgrade");
   walk.Checked("rdo_NangCap", true);
   walk.Checked("rdo_CaiMoi", false);
@@ -339,6 +340,9 @@ void Upgrade(const std::wstring& program, Report& r) {
   walk.NoBoxes("during the upgrade");
   walk.Result(true);
   CheckRunSettings(r, kFolder);
+  // An upgrade makes no database: the database page was skipped.
+  CheckLaidDown(r, kFolder, true, output);
+  r.Check(!ReadString(HKEY_CURRENT_USER, kSettingsKey, L"DataBase"), "no database path was recorded");
 
   CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"TenCongTy", L"Công ty Ánh", "carried string");
   CheckDword(r, HKEY_CURRENT_USER, kSettingsKey, L"SoLanMo", 7, "carried integer");
@@ -375,6 +379,7 @@ void Uninstall(const std::wstring& program, Report& r) {
   walk.Buttons(false, true, false, L"Kết thúc");
   walk.Shot(6);
   r.Check(!ReadString(HKEY_CURRENT_USER, kSettingsKey, L"hecsdl"), "nothing of an install run was written");
+  CheckNoShortcuts(r);
   r.Check(GetFileAttributesW((kFolder + L"\\VeReru.exe").c_str()) != INVALID_FILE_ATTRIBUTES,
           "the program file is still there");
   walk.Finish();
