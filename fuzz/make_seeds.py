@@ -168,6 +168,7 @@ def main():
                 half = struct.pack("<H", len(data) // 2 & 0xFFFF)
                 seeds.append((name, bytes([0, 0, 0]) + data))
                 seeds.append((name + "-volumes", bytes([0x10]) + half + data))
+                seeds.append((name + "-removable", bytes([0x80, 0, 0]) + data))
             elif target == "fuzz_legacy":
                 for method, size, flags, packed in local_streams(data):
                     if method == 1:
