@@ -185,23 +185,35 @@ void WalkNewInstallation(Walk& walk, SetupWindow& w, Report& r) {
   walk.Shot(5);
 }
 
+// Whether the display shows the progress bar partly filled (its fill is drawn in the highlight
+// colour): the setup may run ahead of what has been drawn.
+bool BarShownMoving(SetupWindow& w) {
+  HWND bar = w.Find("ProgressBar1");
+  RECT r{};
+  if (!bar || !GetWindowRect(bar, &r)) return false;
+  const int inside = (r.right - r.left - 2) * (r.bottom - r.top - 2);
+  const int filled = PixelsInColour(bar, GetSysColor(COLOR_HIGHLIGHT));
+  return filled > 0 && filled < inside * 95 / 100;
+}
+
 // Catches the progress bar while it moves: a picture taken between two readings of its position
-// that both lie inside one extraction, the second not behind the first. Small entries pass in a
-// blink; the server tree and the application's program take long enough to be caught.
+// that both lie inside one extraction, the second not behind the first, with the bar shown partly
+// filled before and after. Small entries pass in a blink; the server tree and the application's
+// program take long enough to be caught.
 bool ShotWhileExtracting(SetupWindow& w, Report& r, const std::string& name) {
   for (int attempt = 0; attempt < 20; ++attempt) {
     int before = -1;
     const bool moving = w.WaitFor(
         [&] {
           before = Position(w);
-          return (before > 0 && before < 100) || w.Page() == 6;
+          return (before > 0 && before < 100 && BarShownMoving(w)) || w.Page() == 6;
         },
         kRunTimeout);
     if (!moving || w.Page() == 6) return false;
     const std::wstring status = w.Text("lbl_ThongBao");
     const bool taken = TakeScreenshot(name, /*settle=*/false);
     const int after = Position(w);
-    if (taken && after >= before && after < 100) {
+    if (taken && after >= before && after < 100 && BarShownMoving(w)) {
       r.Note("progress " + std::to_string(before) + " to " + std::to_string(after) + "%, status line \"" +
              Utf8(status) + "\"");
       return true;

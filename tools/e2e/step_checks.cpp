@@ -324,9 +324,11 @@ std::vector<DWORD> ServerProcesses() {
   return ids;
 }
 
-bool DrawnInColour(HWND window, COLORREF colour) {
+bool DrawnInColour(HWND window, COLORREF colour) { return PixelsInColour(window, colour) > 0; }
+
+int PixelsInColour(HWND window, COLORREF colour) {
   RECT r{};
-  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
   const int width = r.right - r.left, height = r.bottom - r.top;
   // The screen's pixels copied at once into a top-down 32-bit picture (blue, green, red, unused).
   BITMAPINFO info{};
@@ -335,14 +337,14 @@ bool DrawnInColour(HWND window, COLORREF colour) {
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP picture = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool found = false;
+  int found = 0;
   if (picture && bits) {
     HGDIOBJ old = SelectObject(memory, picture);
     if (BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY)) {
       GdiFlush();
       const auto* pixel = static_cast<const uint32_t*>(bits);
       const uint32_t wanted = uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
-      for (int i = 0; i < width * height && !found; ++i) found = (pixel[i] & 0xFFFFFF) == wanted;
+      for (int i = 0; i < width * height; ++i) found += (pixel[i] & 0xFFFFFF) == wanted;
     }
     SelectObject(memory, old);
   }

@@ -59,6 +59,8 @@ void CheckOneBox(Report& r, SetupWindow& w, const std::wstring& text, std::strin
 // Whether the window, as the display shows it now, has pixels of exactly `colour` (the text of a
 // label in that colour).
 bool DrawnInColour(HWND window, COLORREF colour);
+// How many of the window's pixels, as the display shows them now, are of exactly `colour`.
+int PixelsInColour(HWND window, COLORREF colour);
 
 // The three desktop shortcuts and the four of the "Quenlar" group for the application in `folder`:
 // target, working folder and icon.
