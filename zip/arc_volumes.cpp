@@ -20,7 +20,7 @@ constexpr int kMaxNumberedParts = 999;
 constexpr int kZipExtensionNumber = 99999;
 constexpr const char* kBackupLabel = "PKBACK# ";
 
-// The number of decimal digits `s`, or -1 when it is not one.
+// The number the decimal digits `s` (at most five) form, or -1 when `s` is not such a number.
 int DecimalNumber(const std::string& s) {
   if (s.empty() || s.size() > 5) return -1;
   int n = 0;

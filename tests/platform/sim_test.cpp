@@ -120,6 +120,43 @@ TEST(SimFilesTest, NamesMatchInAnyCaseAndFaultsCanBeScripted) {
   EXPECT_EQ(files.GetDriveType("\\\\server\\share\\"), DriveType::Remote);
 }
 
+TEST(SimFilesTest, DrivesAreScriptedAndFilesFoundByWildcards) {
+  SimPlatform sim;
+  SimFiles& files = sim.files();
+  // A CD refuses writes and has no room; a drive with no medium cannot be read at all.
+  ASSERT_TRUE(files.CreateDir("E:\\"));
+  ASSERT_TRUE(files.WriteFile("E:\\setup.zip", "z", 1));
+  files.SetDrive('E', DriveType::CdRom, VolumeInfo{"QUENLAR", 0, "", true});
+  EXPECT_TRUE(files.GetVolumeInformation("E:\\")->read_only);
+  EXPECT_EQ(files.GetVolumeInformation("E:\\")->file_system, "CDFS");
+  EXPECT_EQ(files.FreeSpace("E:\\"), std::optional<uint64_t>(0));
+  EXPECT_FALSE(files.WriteFile("E:\\other.zip", "z", 1));
+  EXPECT_TRUE(files.FileExists("E:\\setup.zip"));
+  files.SetDrive('E', DriveType::CdRom, std::nullopt);
+  EXPECT_EQ(files.GetVolumeInformation("E:\\"), std::nullopt);
+  EXPECT_EQ(files.FreeSpace("E:\\"), std::nullopt);
+  EXPECT_TRUE(files.FreeSpace("C:\\").has_value());
+  files.SetFreeSpace('C', 4096);
+  EXPECT_EQ(files.FreeSpace("C:\\"), std::optional<uint64_t>(4096));
+
+  // A network drive and its network path name one folder.
+  files.MapNetworkDrive('N', "\\\\qlrsrv\\ketoan");
+  EXPECT_EQ(files.GetDriveType("N:\\"), DriveType::Remote);
+  EXPECT_EQ(files.NetworkPath("n:"), std::optional<std::string>("\\\\qlrsrv\\ketoan"));
+  EXPECT_EQ(files.NetworkPath("C:"), std::nullopt);
+  ASSERT_TRUE(files.WriteFile("N:\\data.fdb", "d", 1));
+  EXPECT_TRUE(files.FileExists("\\\\qlrsrv\\ketoan\\data.fdb"));
+
+  // "?" is one character, "*" any run; folders are not files; names in a stable order.
+  ASSERT_TRUE(files.CreateDir("C:\\Disk"));
+  for (const char* name : {"set.z01", "set.z02", "set.zip", "SET001.ZIP", "set1.zip"})
+    ASSERT_TRUE(files.WriteFile(std::string("C:\\Disk\\") + name, "v", 1));
+  ASSERT_TRUE(files.CreateDir("C:\\Disk\\set.z99"));
+  EXPECT_EQ(files.FindFiles("C:\\Disk\\set???.zip"), (std::vector<std::string>{"SET001.ZIP"}));
+  EXPECT_EQ(files.FindFiles("C:\\Disk\\set.z??*"), (std::vector<std::string>{"set.z01", "set.z02", "set.zip"}));
+  EXPECT_TRUE(files.FindFiles("C:\\Nowhere\\*").empty());
+}
+
 TEST(SimRegistryTest, CountsOpenKeysAndFlushesAndFailsOnDemand) {
   SimPlatform sim;
   SimRegistry& backend = sim.registry();
