@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+#include "tools/e2e/fault_scenarios.h"
 #include "tools/e2e/packager_scenario.h"
 #include "tools/e2e/report.h"
 #include "tools/e2e/scenarios.h"
@@ -18,7 +19,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::string scenario = e2e::Utf8(argv[1]);
   e2e::Report report;
   try {
-    if (!e2e::RunScenario(scenario, argv[2], report) && !e2e::RunPackagerScenario(scenario, argv[2], report)) {
+    if (!e2e::RunScenario(scenario, argv[2], report) && !e2e::RunPackagerScenario(scenario, argv[2], report) &&
+        !e2e::RunFaultScenario(scenario, argv[2], report)) {
       std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
       return 2;
     }

@@ -19,6 +19,8 @@ constexpr UINT kMessageTimeoutMs = 500;
 
 // The text control of a standard message box has this identifier (Windows and Wine alike).
 constexpr int kBoxTextId = 0xFFFF;
+// The text control of the archive component's own box ("dlgText").
+constexpr int kArchiveBoxTextId = 100;
 
 const std::wstring kNoAnswer = L"<no answer>";
 
@@ -244,20 +246,22 @@ void SetupWindow::AnswerBoxes() {
   for (int i = 0; i < 20; ++i) {
     seen.caption = WindowText(box);
     HWND text = GetDlgItem(box, kBoxTextId);
+    if (!text) text = GetDlgItem(box, kArchiveBoxTextId);
     seen.text = text ? WindowText(text) : L"";
     if (seen.caption != kNoAnswer && seen.text != kNoAnswer) break;
     std::this_thread::sleep_for(100ms);
   }
-  for (int answer : {IDOK, IDYES}) {
-    if (HWND button = GetDlgItem(box, answer)) {
-      boxes_.push_back(seen);
-      TakeScreenshot(shots_ + "-box" + std::to_string(++boxes_shown_));
-      PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-      // Let the box go before looking for the next one.
-      for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) std::this_thread::sleep_for(20ms);
-      return;
-    }
-  }
+  // A standard box has its OK or Yes button; the archive component's own box numbers its buttons
+  // from 201 and takes IDOK as its default button, as Enter does.
+  HWND button = GetDlgItem(box, IDOK);
+  int answer = IDOK;
+  if (!button && (button = GetDlgItem(box, IDYES))) answer = IDYES;
+  if (!button && !GetDlgItem(box, kArchiveBoxTextId)) return;
+  boxes_.push_back(seen);
+  TakeScreenshot(shots_ + "-box" + std::to_string(++boxes_shown_));
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  // Let the box go before looking for the next one.
+  for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) std::this_thread::sleep_for(20ms);
 }
 
 bool SetupWindow::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
