@@ -88,7 +88,7 @@ TEST_F(ExtractTest, FileTimeIsTheEntrysLocalTime) {
   EXPECT_EQ(local.tm_sec, 30);
 }
 
-TEST_F(ExtractTest, SpecsSelectByPatternAndLetterCase) {
+TEST_F(ExtractTest, SpecsSelectByWildcardAndLetterCase) {
   Archive a;
   for (const char* n : {"a.dll", "b.DLL", "readme", "readme.txt", "sub/c.dll"})
     a.entries.push_back({.name = n, .data = n});
