@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include <zlib.h>
+
 #include "tools/zipwriter/zipwriter.h"
 
 namespace hardening {
@@ -112,17 +114,45 @@ std::vector<std::string> BombFiles(int copies) {
 }  // namespace
 
 std::string QuadraticBomb(std::size_t kernelBytes, int copies) {
-  const std::string zeros(kernelBytes, '\0');
-  const std::string kernel = zipwriter::RawDeflate(zeros, 9);
+  // The kernel is deflated from one small block of zeros fed again and again, so making it never
+  // holds the inflated bytes (a test that measures memory makes it too).
+  const std::string block(std::size_t{1} << 16, '\0');
+  z_stream zs{};
+  deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string kernel;
+  char out[1 << 14];
+  uLong crc = crc32(0, nullptr, 0);
+  for (std::size_t left = kernelBytes;;) {
+    const std::size_t n = std::min(left, block.size());
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(n));
+    left -= n;
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(block.data()));
+    zs.avail_in = static_cast<uInt>(n);
+    const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+    do {
+      zs.next_out = reinterpret_cast<Bytef*>(out);
+      zs.avail_out = sizeof out;
+      deflate(&zs, flush);
+      kernel.append(out, sizeof out - zs.avail_out);
+    } while (zs.avail_out == 0);
+    if (left == 0) break;
+  }
+  deflateEnd(&zs);
+
   Archive a;
-  a.entries.push_back({.name = "kernel.bin", .data = zeros, .raw = kernel});
-  // The copies carry no data of their own: their central headers point at the kernel's local
-  // header and declare its sizes and CRC.
-  for (int i = 0; i < copies; ++i)
-    a.entries.push_back({.name = "copy" + std::to_string(i) + ".bin", .raw = std::string(),
-                         .declaredCrc = zipwriter::Crc32(zeros),
-                         .declaredCompressedSize = static_cast<std::uint32_t>(kernel.size()),
-                         .declaredUncompressedSize = static_cast<std::uint32_t>(kernelBytes), .localOffset = 0});
+  // Every entry declares the kernel's sizes and CRC; the copies carry no data of their own and
+  // their central headers point at the kernel's local header.
+  const auto declared = [&](std::string name) {
+    return Entry{.name = std::move(name), .raw = std::string(), .declaredCrc = static_cast<std::uint32_t>(crc),
+                 .declaredCompressedSize = static_cast<std::uint32_t>(kernel.size()),
+                 .declaredUncompressedSize = static_cast<std::uint32_t>(kernelBytes)};
+  };
+  a.entries.push_back(declared("kernel.bin"));
+  a.entries.back().raw = kernel;
+  for (int i = 0; i < copies; ++i) {
+    a.entries.push_back(declared("copy" + std::to_string(i) + ".bin"));
+    a.entries.back().localOffset = 0;
+  }
   return zipwriter::Build(a);
 }
 
@@ -184,6 +214,13 @@ const std::vector<HostileCase>& Corpus() {
        kExitOk, 0, "", {"blanks", "dots", "folder", "folder/x", "good.txt"}},
       {"control-characters", "\"bell\\x07tab\\tline\\n.txt\"", [] { return Named("bell\x07tab\tline\n.txt"); },
        kExitOk, 0, "", {"belltabline.txt", "good.txt"}},
+      {"unix-symlink", "a Unix symbolic link entry (mode 0120777) whose target leaves the folder",
+       [] {
+         return WithGood({{.name = "link", .data = "../../../../etc/passwd", .method = zipwriter::kStored,
+                           .versionMadeBy = 30, .hostSystem = kUnix, .externalAttributes = 0120777u << 16}});
+       },
+       // Written as a plain file holding the link's text (a link would show as "link -> ...").
+       kExitOk, 0, "", {"good.txt", "link"}},
       {"only-control-characters", "a name of control characters only", [] { return Named("\x01\x02\x03"); },
        kExitSomeFailed, 0, "mapname: conversion of", {"good.txt"}},
       {"name-259", "a 259-byte name", [] { return Named(std::string(259, 'n')); },

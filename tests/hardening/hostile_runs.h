@@ -16,6 +16,7 @@ long PeakMemoryMiB();
 constexpr long kPeakMemoryBoundMiB = 512;
 
 // Every file and folder below `root`, relative, "/" between folders, sorted; empty when missing.
+// A symbolic link shows as "name -> target".
 std::vector<std::string> Tree(const std::string& root);
 
 // The component's machine: the simulated one with the real engine library on the host, the real
