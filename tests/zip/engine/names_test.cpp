@@ -42,6 +42,7 @@ TEST(CleanNameTest, ArchiveNamesStayRelative) {
       {"C:/Windows/x", "C_/Windows/x"}, {"c:foo", "c_foo"},     {"./a/./b", "a/b"},
       {"CON", "_CON"},              {"sub/nul.txt", "sub/_nul.txt"}, {"com7.log", "_com7.log"},
       {"console", "console"},       {"file. . ", "file"},        {"tab\tname", "tabname"},
+      {"COM\xB9", "_COM\xB9"},      {"lpt\xB3.txt", "_lpt\xB3.txt"}, {"COM\xB4", "COM\xB4"},
   };
   for (const Case& c : cases) {
     CleanedName n;
