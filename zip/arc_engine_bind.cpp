@@ -43,7 +43,11 @@ int CarriedEngineNumber() {
 
 TArcEngineBind::~TArcEngineBind() {
   ForgetBindings();
-  DeleteCarriedEngine();
+  try {
+    DeleteCarriedEngine();
+  } catch (...) {
+    // No platform left to delete it with: the temporary folder keeps the copy.
+  }
 }
 
 void TArcEngineBind::DeleteCarriedEngine() {
