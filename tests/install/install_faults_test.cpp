@@ -152,6 +152,17 @@ const FaultCase kFaults[] = {
        EXPECT_FALSE(m.sim.files().FileExists(kProgram));
      },
      [](Machine& m) { m.sim.files().FailWrites(nullptr), m.sim.files().LimitWrites(std::nullopt); }},
+    {"the engine library in the Windows folder is in use", true,
+     [](Machine& m) {
+       m.Put(kEngine, "the engine a running program has loaded");
+       m.sim.files().FailWrites([](const std::string& path) { return path == kEngine; });
+     },
+     std::string("Cannot create file ") + kEngine, true,
+     [](Machine& m) {
+       EXPECT_EQ(m.Read(kEngine), "the engine a running program has loaded");
+       EXPECT_EQ(m.Read(kProgram), SmallContent("vereru_ib.exe", 1));  // nothing after it ran
+     },
+     [](Machine& m) { m.sim.files().FailWrites(nullptr); }},
     {"the temporary folder is missing", false, [](Machine& m) { m.sim.files().SetTempPath("C:\\Windows\\Temp\\Khong\\"); },
      "Cannot create file in C:\\Windows\\Temp\\Khong\\", true,
      [](Machine& m) {
