@@ -1,17 +1,34 @@
 #include "zip/engine/crypt.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
 namespace zipeng {
 namespace {
 
-// The bare CRC-32 step: no inversion before or after, unlike the file checksum.
-inline std::uint32_t CrcStep(std::uint32_t crc, std::uint8_t b) {
-  static const auto* table = reinterpret_cast<const std::uint32_t*>(get_crc_table());
-  return table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+// The CRC-32 table (reflected polynomial 0xEDB88320) that steps the keys, and the low byte of each
+// of its entries (as a word, so that no narrowing waits in the loop), which is all that the second
+// key takes from the first.
+struct KeyTables {
+  std::uint32_t crc[256];
+  std::uint32_t low[256];
+};
+
+constexpr KeyTables MakeKeyTables() {
+  KeyTables t{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t.crc[i] = c;
+    t.low[i] = c & 0xFF;
+  }
+  return t;
 }
+
+constexpr KeyTables kTables = MakeKeyTables();
+constexpr std::uint32_t kMultiplier = 134775813u;
+
+// The bare CRC-32 step: no inversion before or after, unlike the file checksum.
+inline std::uint32_t CrcStep(std::uint32_t crc, std::uint8_t b) { return kTables.crc[(crc ^ b) & 0xFF] ^ (crc >> 8); }
 
 }  // namespace
 
@@ -26,21 +43,29 @@ std::uint8_t TraditionalKeys::StreamByte() const {
 
 void TraditionalKeys::Update(std::uint8_t plain) {
   k0_ = CrcStep(k0_, plain);
-  k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
+  k1_ = (k1_ + (k0_ & 0xFF)) * kMultiplier + 1;
   k2_ = CrcStep(k2_, static_cast<std::uint8_t>(k1_ >> 24));
 }
 
-// The hot loop of every encrypted entry: the keys stay in registers and the table is fetched once.
+// The hot loop of every encrypted entry. Each byte needs the keys that the byte before left, so
+// the loop is one chain of latencies, written to keep that chain short:
+// - the stream byte: with t = k2 | 3, t * (t - 1) is the product of (k2 | 2) and its neighbour
+//   (k2 | 2) ^ 1, and its bits 8-15 depend on the low 16 bits alone, so k2 needs no mask;
+// - the first key's table index is (k0 ^ cipher byte) ^ stream byte, the first part known early;
+// - the second key takes the low byte of the new first key from a table of low bytes and the old
+//   key's second byte, without waiting for the whole new key.
 void TraditionalKeys::Decrypt(std::uint8_t* data, std::size_t size) {
-  const auto* table = reinterpret_cast<const std::uint32_t*>(get_crc_table());
   std::uint32_t k0 = k0_, k1 = k1_, k2 = k2_;
   for (std::size_t i = 0; i < size; ++i) {
-    std::uint32_t t = (k2 | 2) & 0xFFFF;
-    std::uint8_t plain = data[i] ^ static_cast<std::uint8_t>((t * (t ^ 1)) >> 8);
-    data[i] = plain;
-    k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
-    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-    k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+    const std::uint32_t early = (k0 ^ data[i]) & 0xFF;
+    const std::uint32_t t = k2 | 3;
+    const std::uint32_t stream = ((t * (t - 1)) >> 8) & 0xFF;
+    const std::uint32_t index = early ^ stream;
+    data[i] = static_cast<std::uint8_t>(data[i] ^ stream);
+    const std::uint32_t newLow = kTables.low[index] ^ ((k0 >> 8) & 0xFF);
+    k0 = kTables.crc[index] ^ (k0 >> 8);
+    k1 = (k1 + newLow) * kMultiplier + 1;
+    k2 = kTables.crc[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
   }
   k0_ = k0;
   k1_ = k1;
