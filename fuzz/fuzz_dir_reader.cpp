@@ -38,14 +38,16 @@ struct Machine {
   PatientUser ui;
 };
 
+// One machine for the whole run; its sandbox is removed when the process ends.
 Machine& TheMachine() {
-  static Machine* machine = [] {
-    auto* m = new Machine;  // kept for the whole run; the sandbox goes with the process
-    m->sim.files().CreateDir(kFixedFolder);
-    std::filesystem::create_directories(m->sim.Host(kRemovableFolder));
-    return m;
+  static Machine machine;
+  static const bool laid_out = [] {
+    machine.sim.files().CreateDir(kFixedFolder);
+    std::filesystem::create_directories(machine.sim.Host(kRemovableFolder));
+    return true;
   }();
-  return *machine;
+  (void)laid_out;
+  return machine;
 }
 
 }  // namespace
