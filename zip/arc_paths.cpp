@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/wildcard.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -124,28 +125,6 @@ bool SameText(const std::string& a, const std::string& b) {
 
 namespace zip {
 
-namespace {
-char Fold(char c) { return c == '/' ? '\\' : char(std::toupper(static_cast<unsigned char>(c))); }
-}  // namespace
-
-bool FileNameMatch(const std::string& spec, const std::string& name) {
-  // Iterative glob with one back-tracking point: linear in practice, never recursive.
-  size_t s = 0, n = 0, star = std::string::npos, mark = 0;
-  while (n < name.size()) {
-    if (s < spec.size() && (spec[s] == '?' || (spec[s] != '*' && Fold(spec[s]) == Fold(name[n])))) {
-      ++s, ++n;
-    } else if (s < spec.size() && spec[s] == '*') {
-      star = s++;
-      mark = n;
-    } else if (star != std::string::npos) {
-      s = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (s < spec.size() && spec[s] == '*') ++s;
-  return s == spec.size();
-}
+bool FileNameMatch(const std::string& spec, const std::string& name) { return platform::WildcardMatch(spec, name); }
 
 }  // namespace zip

@@ -14,6 +14,7 @@
 #include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/sim/host_path.h"
+#include "platform/wildcard.h"
 
 namespace platform::sim {
 
@@ -155,26 +156,6 @@ namespace {
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 char DriveLetter(char c) { return Upper(c); }
 
-// A file name against a FindFirstFile pattern: "*" any run, "?" one character, letters without
-// regard to case.
-bool WildMatch(const std::string& pattern, const std::string& name) {
-  size_t p = 0, n = 0, star = std::string::npos, mark = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && Upper(pattern[p]) == Upper(name[n])))) {
-      ++p, ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 }  // namespace
 
 void SimFiles::SetDrive(char letter, DriveType type, std::optional<VolumeInfo> volume) {
@@ -273,7 +254,7 @@ std::vector<std::string> SimFiles::FindFiles(const std::string& pattern) {
   while (dirent* e = ::readdir(dir.get())) {
     struct stat st;
     const std::string name = e->d_name;
-    if (WildMatch(wanted, name) && StatHost(Host(folder + name), st) && !S_ISDIR(st.st_mode)) names.push_back(name);
+    if (WildcardMatch(wanted, name) && StatHost(Host(folder + name), st) && !S_ISDIR(st.st_mode)) names.push_back(name);
   }
   // A stable order where Windows gives the volume's own (NTFS: sorted).
   std::sort(names.begin(), names.end());
