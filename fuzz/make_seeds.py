@@ -22,7 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 MAX_ARCHIVE = 1 << 20
 
 
-# --- Traditional encryption (PKWARE application note, section 6.1), for encrypted seeds.
+# --- Traditional PKWARE encryption, for encrypted seeds.
 def _crc_table():
     table = []
     for n in range(256):

@@ -10,6 +10,7 @@
 #include "app/setup_form.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
+#include "tests/platform/recording_boxes.h"
 #include "ui/backend.h"
 #include "ui/text.h"
 #include "ui/win32/handles.h"
@@ -18,15 +19,6 @@
 namespace {
 
 using ui::win32::com_ptr;
-
-class RecordingBoxes : public platform::MessageBoxes {
- public:
-  int Show(platform::WindowHandle, const std::string& text, const std::string&, uint32_t) override {
-    shown.push_back(text);
-    return platform::kIdOk;
-  }
-  std::vector<std::string> shown;
-};
 
 std::wstring ClassOf(HWND hwnd) {
   wchar_t name[64] = {};

@@ -13,6 +13,7 @@
 #include "app/setup_form.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
+#include "tests/platform/recording_boxes.h"
 #include "platform/win32/com_ptr.h"
 #include "ui/headless/headless_backend.h"
 
@@ -21,15 +22,6 @@ namespace {
 using platform::win32::com_ptr;
 
 constexpr char kSettings[] = "Software\\QuenlarVN\\ERP\\Accounting";
-
-class RecordingBoxes : public platform::MessageBoxes {
- public:
-  int Show(platform::WindowHandle, const std::string& text, const std::string&, uint32_t) override {
-    shown.push_back(text);
-    return platform::kIdOk;
-  }
-  std::vector<std::string> shown;
-};
 
 std::string WindowsPath(std::string unix_path) {
   for (char& c : unix_path) c = c == '/' ? '\\' : c;

@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
+#include "tests/platform/recording_boxes.h"
 #include "platform/processes.h"
 #include "platform/shell.h"
 #include "platform/win32/unique_handle.h"
@@ -81,15 +82,6 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
     if (item.is_regular_file()) files.push_back(item.path().string().substr(folder.size()));
   return files;
 }
-
-class RecordingBoxes : public platform::MessageBoxes {
- public:
-  int Show(platform::WindowHandle, const std::string& text, const std::string&, uint32_t) override {
-    shown.push_back(text);
-    return platform::kIdOk;
-  }
-  std::vector<std::string> shown;
-};
 
 struct Started {
   std::string operation, file, directory;

@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
+#include "tests/platform/recording_boxes.h"
 #include "ui/backend.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -23,15 +24,6 @@
 #include "ui/win32/win32_backend.h"
 
 namespace {
-
-class RecordingBoxes : public platform::MessageBoxes {
- public:
-  int Show(platform::WindowHandle, const std::string& text, const std::string&, uint32_t) override {
-    shown.push_back(text);
-    return platform::kIdOk;
-  }
-  std::vector<std::string> shown;
-};
 
 HWND Window(const ui::Control& control) { return reinterpret_cast<HWND>(control.Handle()); }
 
