@@ -59,9 +59,9 @@ std::uint32_t Crc32(std::string_view data) {
       crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-std::string RawDeflate(std::string_view data, int level) {
+std::string RawDeflate(std::string_view data, int level, int strategy) {
   z_stream zs{};
-  deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
   std::string out(deflateBound(&zs, static_cast<uLong>(data.size())), '\0');
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   zs.avail_in = static_cast<uInt>(data.size());

@@ -61,6 +61,7 @@ bool WriteFile(const Archive& archive, const std::string& path);
 
 // Helpers also useful to tests.
 std::uint32_t Crc32(std::string_view data);
-std::string RawDeflate(std::string_view data, int level);
+// `strategy` is zlib's (0 default, 1 filtered, 2 Huffman only, 3 RLE, 4 fixed codes).
+std::string RawDeflate(std::string_view data, int level, int strategy = 0);
 
 }  // namespace zipwriter

@@ -173,6 +173,9 @@ struct InflateGuard {
 
 // Raw Deflate through zlib. In memory mode zlib writes straight into the caller's buffer, which
 // then also serves as its window; one spare byte past the end tells a stream that is too long.
+// A call that fills its output may have taken all the input and still hold output (a match cut at
+// the block's end, or codes already in its bit buffer): it is called again for them before more
+// input is asked for, and a stream is short only when zlib can make no progress without input.
 DecodeStatus Inflate(Call& call, ByteSource& source, OutputSink& sink, std::uint64_t size) {
   z_stream zs{};
   int rc = inflateInit2(&zs, -MAX_WBITS);
@@ -186,11 +189,13 @@ DecodeStatus Inflate(Call& call, ByteSource& source, OutputSink& sink, std::uint
     zs.next_out = call.outBuffer;
     zs.avail_out = static_cast<uInt>(size);
   }
+  bool outputFull = false;
+  bool inputEnded = false;
   for (;;) {
-    if (zs.avail_in == 0) {
-      const std::uint8_t* data;
+    if (zs.avail_in == 0 && !outputFull && !inputEnded) {
+      const std::uint8_t* data = nullptr;
       std::size_t n = source.Next(&data);
-      if (n == 0) return DecodeStatus::Truncated;
+      inputEnded = n == 0;
       zs.next_in = const_cast<Bytef*>(data);
       zs.avail_in = static_cast<uInt>(n);
     }
@@ -212,6 +217,8 @@ DecodeStatus Inflate(Call& call, ByteSource& source, OutputSink& sink, std::uint
     if (rc == Z_STREAM_END) return DecodeStatus::Ok;
     if (rc == Z_MEM_ERROR) return DecodeStatus::OutOfMemory;
     if (rc != Z_OK && rc != Z_BUF_ERROR) return DecodeStatus::DataError;
+    if (rc == Z_BUF_ERROR && inputEnded) return DecodeStatus::Truncated;
+    outputFull = zs.avail_out == 0;
   }
 }
 

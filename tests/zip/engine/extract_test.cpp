@@ -1,6 +1,7 @@
 // Extraction into a folder and into memory: selection, counts and reports, overwrite rules,
 // file times, line ends, stubs and the checks of the first pass.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 
@@ -136,6 +137,57 @@ TEST_F(ExtractTest, MemoryModeReportsEvery32KAndTheRest) {
     for (const Event& e : s.Of(kActItemAdvanced)) sizes.push_back(e.size);
     EXPECT_EQ(sizes, (std::vector<std::uint64_t>{32768, 32768, 32768, 1696})) << name;
     EXPECT_TRUE(ListFiles(out).empty());
+  }
+}
+
+// Deflate streams whose output ends on or just past a 32 KB block: a match or the last codes can
+// be cut at the block's end after zlib has taken all of the entry's input, and the rest must still
+// come out. Every strategy and three levels, in the three modes; 32837 bytes of fixed codes is
+// the archive that first showed it.
+TEST_F(ExtractTest, DeflateStreamsAcrossOutputBlocks) {
+  const struct {
+    int strategy;
+    const char* name;
+  } strategies[] = {{Z_DEFAULT_STRATEGY, "default"}, {Z_FILTERED, "filtered"}, {Z_HUFFMAN_ONLY, "huffman"},
+                    {Z_RLE, "rle"}, {Z_FIXED, "fixed"}};
+  std::vector<std::size_t> sizes{32837};
+  for (std::size_t k = 1; k <= 3; ++k)
+    for (std::size_t extra : {0, 1, 3, 77, 255, 258, 300}) sizes.push_back(k * 32768 + extra);
+  // A repeating 104-byte period. With it, streams of every strategy have a match or their last
+  // codes cut at a block's end for some of the sizes (31 of these 330, the 32837 bytes of fixed
+  // codes among them).
+  std::string pattern;
+  for (std::size_t i = 0; i < 3 * 32768 + 300; ++i) pattern += static_cast<char>(((i % 104) * 7 + 3) % 251);
+
+  for (const auto& strategy : strategies) {
+    for (int level : {1, 6, 9}) {
+      SCOPED_TRACE(std::string(strategy.name) + " level " + std::to_string(level));
+      Archive a;
+      for (std::size_t size : sizes)
+        a.entries.push_back({.name = std::to_string(size) + ".bin", .data = pattern.substr(0, size),
+                             .raw = zipwriter::RawDeflate(pattern.substr(0, size), level, strategy.strategy)});
+      Session folder = Prepare(a);
+      folder.baseDir = dir.Sub(std::string(strategy.name) + std::to_string(level));
+      fs::create_directory(folder.baseDir);
+      EXPECT_EQ(folder.Run(), static_cast<int>(sizes.size()));
+      EXPECT_EQ(folder.SkipReasons(), std::vector<int>{});
+      for (std::size_t size : sizes)
+        EXPECT_EQ(ReadFile(fs::path(folder.baseDir) / (std::to_string(size) + ".bin")), pattern.substr(0, size)) << size;
+
+      Session test = Prepare(a);
+      test.test = true;
+      EXPECT_EQ(test.Run(), static_cast<int>(sizes.size()));
+      EXPECT_EQ(test.SkipReasons(), std::vector<int>{});
+
+      for (std::size_t size : sizes) {
+        Session memory = Prepare(a);
+        memory.toMemory = true;
+        memory.specs = {std::to_string(size) + ".bin"};
+        memory.memory.resize(size);
+        EXPECT_EQ(memory.Run(), 1) << size;
+        EXPECT_TRUE(std::string(memory.memory.begin(), memory.memory.end()) == pattern.substr(0, size)) << size;
+      }
+    }
   }
 }
 
