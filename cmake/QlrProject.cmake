@@ -4,8 +4,14 @@ if(QLR_WINDOWS)
   # Static runtime: the executables and the engine library need no mingw DLL beside them.
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-  # Under Wine, every test binary runs in the build folder's own 32-bit prefix.
+  # Under Wine, every test binary runs in the build folder's own prefix: 32-bit for the product,
+  # 64-bit for the x86_64 test build.
   set(QLR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(QLR_WINEARCH win64)
+  else()
+    set(QLR_WINEARCH win32)
+  endif()
   configure_file(${PROJECT_SOURCE_DIR}/tools/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
