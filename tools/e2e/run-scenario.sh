@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # Runs one end-to-end scenario: the driver starts the setup in the e2e Wine prefix on a virtual
 # display and works it; this script takes the screenshots the driver asks for.
-# usage: run-scenario.sh DRIVER.exe SETUP.exe SCENARIO SHOTS_DIR PREFIX
+# usage: run-scenario.sh DRIVER.exe SETUP.exe SCENARIO SHOTS_DIR PREFIX WINEARCH
 # QLR_E2E_ARCHIVES, when set, names the build's folder of the carried archives, whose listings
 # the driver compares the laid-down files with.
 set -uo pipefail
 driver=${1:?driver}; setup=${2:?setup}; scenario=${3:?scenario}; shots=${4:?shots dir}; prefix=${5:?prefix}
+export WINEARCH=${6:?wine arch}
 top=$(cd "$(dirname "$0")/../.." && pwd)
-
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-"$top/tools/scripts/wine-prefix.sh" "$prefix" || exit 1
+export WINEPREFIX="$prefix"
+wine="$top/tools/scripts/wine.sh"
 
 . "$top/tools/scripts/xvfb.sh"
 own_display=0
@@ -24,7 +23,7 @@ if [ -n "${QLR_E2E_ARCHIVES:-}" ]; then
   export QLR_E2E_ARCHIVES; QLR_E2E_ARCHIVES=$(windows_path "$(realpath "$QLR_E2E_ARCHIVES")")
 fi
 
-wine "$driver" "$scenario" "$(windows_path "$(realpath "$setup")")" &
+"$wine" "$driver" "$scenario" "$(windows_path "$(realpath "$setup")")" &
 driver_pid=$!
 while kill -0 "$driver_pid" 2>/dev/null; do
   if [ -f "$shots/request" ]; then
@@ -37,6 +36,6 @@ done
 wait "$driver_pid"
 rc=$?
 
-wineserver -k 2>/dev/null || true
+"$wine" wineserver -k 2>/dev/null || true
 [ "$own_display" = 1 ] && stop_xvfb
 exit "$rc"

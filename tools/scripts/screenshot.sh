@@ -13,6 +13,6 @@ pid=$!
 sleep "$wait_s"
 import -window root "$out"
 kill "$pid" 2>/dev/null || true
-WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true
+"$build/wine-run" wineserver -k 2>/dev/null || true
 [ "$own_display" = 1 ] && stop_xvfb
 echo "screenshot: $out"

@@ -1,0 +1,22 @@
+# Sourced: what this machine can run.
+# runs_32bit_code succeeds when the kernel starts i386 programs. Some of our machines run 64-bit
+# user code only (IA-32 emulation off: every i386 program fails with "Exec format error"), and
+# there no 32-bit Windows program can run under Wine. The probe is the smallest i386 program
+# there is (one ELF header, one segment, exit(0) through int 0x80): it needs no i386 library, so
+# it answers the same before and after any package is installed.
+runs_32bit_code() {
+  local probe rc
+  probe=$(mktemp)
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x28\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null
+  rc=$?
+  rm -f "$probe"
+  return "$rc"
+}
+
+# The Windows build whose tests this machine runs: the product (i686) where 32-bit code runs,
+# else the same code built for x86_64.
+windows_test_preset() {
+  if runs_32bit_code; then echo windows; else echo windows64; fi
+}
