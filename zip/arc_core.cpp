@@ -155,11 +155,17 @@ void TArcCore::ShowArcMessage(int ident, const std::string& user_text) {
 void TArcCore::ShowExceptionError(const EArchiver& e) {
   ErrCode = e.ResIdent();
   ErrMessage = e.Message();
-  if (e.DisplayMsg() && !Unattended) {
-    std::string text = ErrMessage;
-    ArcDialog("", text, BoxContext(ArcBoxType::Error, kContextError), {TMsgDlgBtn::mbOK});
+  // This is where an operation's error ends up. A handler that raises while it is shown (the
+  // box's, the message event's) has nobody left to tell: its exception ends here, and the error
+  // stays as recorded.
+  try {
+    if (e.DisplayMsg() && !Unattended) {
+      std::string text = ErrMessage;
+      ArcDialog("", text, BoxContext(ArcBoxType::Error, kContextError), {TMsgDlgBtn::mbOK});
+    }
+    if (events_.OnMessage) events_.OnMessage(owner_, ErrCode, ErrMessage);
+  } catch (...) {
   }
-  if (events_.OnMessage) events_.OnMessage(owner_, ErrCode, ErrMessage);
 }
 
 int TArcCore::ArcDialog(std::string title, std::string& msg, int context, TMsgDlgButtons buttons) {

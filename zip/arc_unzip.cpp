@@ -81,19 +81,20 @@ void TArcWorker::RunUnzip(UnzipMode mode, const TArcStream* stream) {
   ErrMessage.clear();
   if (running_) return;
   running_ = true;
+  // A run flag left set would make every later run a silent success that never calls the engine.
+  struct RunningFlag {
+    bool& flag;
+    ~RunningFlag() { flag = false; }
+  } running{running_};
   SetCancel(false);
   std::string joined;
   try {
     RunUnzipBody(mode, stream, joined);
   } catch (EArchiver& e) {
     if (!HandlerFault.empty()) e.Append(HandlerFault);
-    ShowExceptionError(e);
     SuccessCnt = 0;
-  } catch (...) {
-    running_ = false;
-    throw;
+    ShowExceptionError(e);
   }
-  running_ = false;
 }
 
 void TArcWorker::RunUnzipBody(UnzipMode mode, const TArcStream* stream, std::string& joined) {

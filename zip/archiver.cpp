@@ -32,7 +32,11 @@ bool TCustomArchiver::Stopped() {
   if (!busy_) return true;
   was_busy_ = true;
   worker_->Reentry = true;
-  if (Verbose) worker_->Report(ReportKind::MessageReported, 0, 0, "Re-entry");
+  // The refused request must not end the running operation: a raising handler is ignored here.
+  try {
+    if (Verbose) worker_->Report(ReportKind::MessageReported, 0, 0, "Re-entry");
+  } catch (...) {
+  }
   return false;
 }
 
@@ -94,6 +98,16 @@ template <typename Body>
 int TCustomArchiver::Operate(Body&& body) {
   const int started = Starting();
   if (started != 0) return started;
+  // Every way out ends the operation; a component left busy refuses everything after.
+  struct OperationEnd {
+    TCustomArchiver& archiver;
+    ~OperationEnd() {
+      try {
+        archiver.Done();
+      } catch (...) {
+      }
+    }
+  } end{*this};
   try {
     body();
   } catch (const EArchiver& e) {
@@ -106,7 +120,6 @@ int TCustomArchiver::Operate(Body&& body) {
   } catch (...) {
     worker_->ShowExceptionError(EArchiver(ZipLoadStr(kMsgUnknown)));
   }
-  Done();
   return 0;
 }
 

@@ -331,6 +331,47 @@ TEST_F(UnzipProtocol, RaisingHandlerStopsTheCallWithItsText) {
   EXPECT_TRUE(log.Has("Message(590089,Exception in Event  #8 \"no key\")")) << log.Joined();
 }
 
+// A handler that raises while an error is being shown (the box's handler, the message event)
+// neither reaches the caller nor leaves the operation open: the error stays readable and the
+// next extraction runs the engine.
+TEST_F(UnzipProtocol, HandlerRaisingWhileAnErrorIsShownEndsTheOperation) {
+  using Raise = void (*)(TArchiver&);
+  const Raise raise_in_box = [](TArchiver& a) {
+    a.OnArcDialog = [](TCustomArchiver*, const std::string&, std::string&, int&, TMsgDlgButtons) {
+      throw std::runtime_error("box handler");
+    };
+  };
+  const Raise raise_in_message = [](TArchiver& a) {
+    a.OnMessage = [](TCustomArchiver*, int, const std::string&) { throw 42; };
+  };
+  for (Raise raise : {raise_in_box, raise_in_message}) {
+    raise(arc);
+    arc.ExtrBaseDir = "C:\\Missing";
+    int result = 0;
+    EXPECT_NO_THROW(result = arc.Extract());
+    EXPECT_EQ(result, 10504);
+    EXPECT_EQ(arc.ErrMessage(), "Extract directory 'C:\\Missing\\' must exist");
+    EXPECT_FALSE(arc.Busy());
+
+    // An error raised inside the operation's body, shown by the protocol itself.
+    arc.FSpecArgs.clear();
+    TArcStream* stream = nullptr;
+    EXPECT_NO_THROW(stream = arc.ExtractFileToStream(""));
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_FALSE(arc.Busy());
+
+    arc.ExtrBaseDir.clear();
+    const size_t calls = FakeEngine::calls.size();
+    FakeEngine::script = [](const UnzipCommand&) { return 3; };
+    EXPECT_EQ(arc.Extract(), 0);
+    EXPECT_EQ(FakeEngine::calls.size(), calls + 1);
+    EXPECT_EQ(arc.SuccessCnt(), 3);
+    FakeEngine::script = nullptr;
+    arc.OnArcDialog = nullptr;
+    arc.OnMessage = nullptr;
+  }
+}
+
 TEST_F(UnzipProtocol, PasswordWithoutHandler) {
   // The component's own box: OK passes the typed text.
   ui.answers.push_back({mrOk, "typed"});
