@@ -1,10 +1,11 @@
 #!/bin/sh
 # qlrzip against Info-ZIP unzip: archives made here by Info-ZIP zip, 7-Zip and bsdtar, and the
 # third-party vectors beside the project, must extract to the same trees and agree on success.
-# usage: qlrzip_peers.sh QLRZIP TESTDATA_DIR
+# usage: qlrzip_peers.sh TESTDATA_DIR QLRZIP_COMMAND...
+# (the Windows build's command is the build folder's wine-run with qlrzip.exe)
 set -u
-QLRZIP=$1
-TESTDATA=$2
+TESTDATA=$1
+shift
 for tool in unzip zip 7z bsdtar; do
   command -v $tool >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
 done
@@ -48,10 +49,10 @@ for a in "$archives"/*; do
   mkdir -p "$work/u/$name" "$work/q/$name"
   if [ -n "$pw" ]; then
     unzip -qq -o -P "$pw" "$a" -d "$work/u/$name" >/dev/null 2>&1; u=$?
-    "$QLRZIP" extract "$a" -d "$work/q/$name" -o -p "$pw" >/dev/null 2>&1; q=$?
+    "$@" extract "$a" -d "$work/q/$name" -o -p "$pw" >/dev/null 2>&1; q=$?
   else
     unzip -qq -o "$a" -d "$work/u/$name" >/dev/null 2>&1; u=$?
-    "$QLRZIP" extract "$a" -d "$work/q/$name" -o >/dev/null 2>&1; q=$?
+    "$@" extract "$a" -d "$work/q/$name" -o >/dev/null 2>&1; q=$?
   fi
   # unzip: 0 ok, 1 warnings (still extracted whole); anything else is a failure.
   [ $u -le 1 ] && u_ok=yes || u_ok=no
@@ -76,7 +77,7 @@ for a in "$archives"/*; do
   fi
   # The listing names the same entries as unzip's (folder entries aside).
   if [ "$u_ok" = yes ]; then
-    "$QLRZIP" list "$a" 2>/dev/null | awk '{ $1=$2=$3=$4=$5=$6=$7=""; sub(/^ +/, ""); print }' | tr '\\' '/' | sort > "$work/ql"
+    "$@" list "$a" 2>/dev/null | tr -d '\r' | awk '{ $1=$2=$3=$4=$5=$6=$7=""; sub(/^ +/, ""); print }' | tr '\\' '/' | sort > "$work/ql"
     unzip -Z1 "$a" 2>/dev/null | grep -v '/$' | sort > "$work/ul"
     if ! cmp -s "$work/ql" "$work/ul"; then
       echo "FAIL $name: listings differ"
