@@ -48,8 +48,9 @@ class FileSystem {
   // The temporary folder with its trailing "\" (GetTempPath).
   virtual std::string TempPath() = 0;
   // A new, empty, uniquely named file in `folder` ("<folder>\<prefix>XXXX.tmp"), as GetTempFileName.
-  // Empty text when it cannot be made.
-  virtual std::string MakeTempFile(const std::string& folder, const std::string& prefix) = 0;
+  // Empty text when it cannot be made; `error` then holds the system's reason code.
+  virtual std::string MakeTempFile(const std::string& folder, const std::string& prefix,
+                                   unsigned long* error = nullptr) = 0;
   // The Windows and system folders, whole; platform::Error when the system gives none.
   virtual std::string WindowsDirectory() = 0;
   virtual std::string SystemDirectory() = 0;

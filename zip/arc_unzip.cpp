@@ -69,8 +69,9 @@ std::string TArcWorker::PrepareBaseDir() {
     throw EArchiver::WithText(kMsgCannotWrite, ZipFmtLoadStr(kMsgCannotWrite, {folder}) + " (path too long)", true);
   if (ExtrOptions.Has(ExtrOptsEnum::ExtrForceDirs)) ForceDirectories(folder);
   if (!files.DirectoryExists(folder)) throw EArchiver(kMsgExtractDirMissing, folder);
-  const std::string probe = files.MakeTempFile(folder, "tmp");
-  if (probe.empty()) throw EArchiver(kMsgCannotWrite, 0L, folder);
+  unsigned long error = 0;
+  const std::string probe = files.MakeTempFile(folder, "tmp", &error);
+  if (probe.empty()) throw EArchiver(kMsgCannotWrite, long(error), folder);
   files.DeleteFile(probe);
   return folder;
 }

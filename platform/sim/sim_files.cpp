@@ -23,6 +23,12 @@ namespace {
 // Seconds between 1601-01-01 and 1970-01-01, the two epochs of FILETIME and Unix time.
 constexpr uint64_t kEpochGapSeconds = 11644473600ULL;
 
+// The codes Windows gives for the refusals the simulation knows.
+constexpr unsigned long kErrorPathNotFound = 3;
+constexpr unsigned long kErrorAccessDenied = 5;
+constexpr unsigned long kErrorWriteProtect = 19;
+constexpr unsigned long kErrorNotReady = 21;
+
 bool StatHost(const std::string& host, struct stat& st) { return ::stat(host.c_str(), &st) == 0; }
 
 }  // namespace
@@ -121,8 +127,12 @@ std::optional<uint64_t> SimFiles::FileSize(const std::string& path) {
 
 std::string SimFiles::TempPath() { return temp_; }
 
-std::string SimFiles::MakeTempFile(const std::string& folder, const std::string& prefix) {
-  if (!DirectoryExists(folder) || WriteRefused(folder)) return std::string();
+std::string SimFiles::MakeTempFile(const std::string& folder, const std::string& prefix, unsigned long* error) {
+  const unsigned long refusal = DirectoryExists(folder) ? WriteRefusal(folder) : kErrorPathNotFound;
+  if (refusal != 0) {
+    if (error) *error = refusal;
+    return std::string();
+  }
   std::string base = folder;
   if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += '\\';
   base += prefix.substr(0, 3);
@@ -199,9 +209,10 @@ const SimFiles::Drive* SimFiles::DriveOf(const std::string& path) const {
   return it == drives_.end() ? nullptr : &it->second;
 }
 
-bool SimFiles::WriteRefused(const std::string& path) const {
-  if (const Drive* d = DriveOf(path); d && (!d->volume || d->volume->read_only)) return true;
-  return fail_writes_ && fail_writes_(path);
+unsigned long SimFiles::WriteRefusal(const std::string& path) const {
+  if (const Drive* d = DriveOf(path); d && !d->volume) return kErrorNotReady;
+  else if (d && d->volume->read_only) return kErrorWriteProtect;
+  return fail_writes_ && fail_writes_(path) ? kErrorAccessDenied : 0;
 }
 
 DriveType SimFiles::GetDriveType(const std::string& root) {

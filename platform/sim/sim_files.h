@@ -22,7 +22,8 @@ class SimFiles : public FileSystem {
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   std::string TempPath() override;
-  std::string MakeTempFile(const std::string& folder, const std::string& prefix) override;
+  std::string MakeTempFile(const std::string& folder, const std::string& prefix,
+                           unsigned long* error = nullptr) override;
   std::string WindowsDirectory() override;
   std::string SystemDirectory() override;
   DriveType GetDriveType(const std::string& root) override;
@@ -66,7 +67,9 @@ class SimFiles : public FileSystem {
 
  private:
   std::string Full(const std::string& path) const;
-  bool WriteRefused(const std::string& path) const;
+  bool WriteRefused(const std::string& path) const { return WriteRefusal(path) != 0; }
+  // The system's code for a refused write to `path`, or 0.
+  unsigned long WriteRefusal(const std::string& path) const;
   bool ReadOnly(const std::string& host) const;
 
   std::string windows_ = "C:\\Windows";

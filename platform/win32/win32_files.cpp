@@ -112,9 +112,12 @@ class Win32Files : public FileSystem {
     return ReadSystemText([](char* b, unsigned n) { return GetTempPathA(n, b); }, "temporary folder");
   }
 
-  std::string MakeTempFile(const std::string& folder, const std::string& prefix) override {
+  std::string MakeTempFile(const std::string& folder, const std::string& prefix, unsigned long* error) override {
     char name[MAX_PATH + 1] = {};
-    if (!::GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, name)) return std::string();
+    if (!::GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, name)) {
+      if (error) *error = GetLastError();
+      return std::string();
+    }
     return name;
   }
 

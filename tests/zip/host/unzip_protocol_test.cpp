@@ -107,6 +107,8 @@ TEST_F(UnzipProtocol, ExtractionFolderOnANetworkDriveIsGivenAsItsNetworkPath) {
   arc.ExtrBaseDir = "E:\\Out";
   arc.Extract();
   EXPECT_EQ(arc.ErrCode(), 11051);
+  // The system's reason follows the folder (ERROR_WRITE_PROTECT).
+  EXPECT_EQ(arc.ErrMessage(), "Cannot write to E:\\Out\\  <13 : " + SystemErrorText(19) + ">");
   EXPECT_EQ(FakeEngine::calls.size(), 1u);
 }
 
