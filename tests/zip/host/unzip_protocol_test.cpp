@@ -502,6 +502,24 @@ TEST_F(UnzipProtocol, NewNameReadsBothNamesBeforeAnswering) {
   arc.Extract();
   EXPECT_EQ(add_saw, "stored\\second.txt");
   EXPECT_EQ(reply, "final");
+
+  // A replacement the engine cannot hold (over 259 characters) is not sent, from either handler.
+  arc.OnSetAddName = nullptr;
+  for (size_t length : {259u, 260u}) {
+    arc.OnSetNewName = [length](TCustomArchiver*, std::string& name, bool& changed) {
+      name = std::string(length, 'n');
+      changed = true;
+    };
+    arc.Extract();
+    EXPECT_EQ(reply, length == 259 ? std::string(259, 'n') : std::string()) << length;
+  }
+  arc.OnSetNewName = nullptr;
+  arc.OnSetAddName = [](TCustomArchiver*, std::string& name, const std::string&, bool& changed) {
+    name = std::string(260, 'a');
+    changed = true;
+  };
+  arc.Extract();
+  EXPECT_EQ(reply, "");
 }
 
 TEST_F(UnzipProtocol, StreamSizeAndAbortKey) {
