@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "platform/resources.h"
 #include "zip/arc_fault_guard.h"
+#include "zip/arc_file.h"
 #include "zip/arc_paths.h"
 #include "zip/lz_expand.h"
 #include "zip/zip_messages.h"
@@ -165,7 +166,11 @@ int TArcEngineBind::ReleaseEngine(int bit) {
 int TArcEngineBind::LoadEngine(const std::string& file, bool raise) {
   ForgetBindings();
   unsigned long error = 0;
-  module_ = platform::Current().libraries.Load(file, &error);
+  {
+    // A damaged or foreign library must fail its load, not put a system box before the user.
+    CriticalErrorsOff errors_off;
+    module_ = platform::Current().libraries.Load(file, &error);
+  }
   if (!module_) {
     if (Verbose || Trace)
       Report(ReportKind::MessageReported, 0, 0,

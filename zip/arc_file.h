@@ -36,8 +36,9 @@ class ArcFile {
   long error_ = 0;
 };
 
-// Switches the system's critical-error dialogs off for its lifetime (a missing floppy or CD then
-// fails the call instead of asking the user).
+// Switches the system's error boxes off for its lifetime, keeping the rest of the process's error
+// mode: a missing floppy or CD then fails the call instead of asking the user, and a library that
+// is not a valid image fails its load instead of showing a "bad image" box.
 class CriticalErrorsOff {
  public:
   CriticalErrorsOff();

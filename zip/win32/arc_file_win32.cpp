@@ -82,6 +82,8 @@ std::optional<uint64_t> ArcFile::Size() {
 }  // namespace zip
 
 namespace zip {
-CriticalErrorsOff::CriticalErrorsOff() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
+CriticalErrorsOff::CriticalErrorsOff() : previous_(SetErrorMode(0)) {
+  SetErrorMode(previous_ | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
 CriticalErrorsOff::~CriticalErrorsOff() { SetErrorMode(previous_); }
 }  // namespace zip

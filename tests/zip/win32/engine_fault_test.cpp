@@ -1,6 +1,6 @@
 // A crash inside the engine's call under Wine: an access violation or a division by zero ends
 // the call with -7 (10124 "critical DLL Error -7"), the program goes on, the engine is let go,
-// and faults the engine catches itself stay its own.
+// and faults the engine catches itself stay its own; no system error box comes up while it loads.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -66,6 +66,15 @@ TEST_F(EngineFault, FaultsTheEngineHandlesStayItsOwn) {
   arc.FSpecArgs.clear();
   EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
   EXPECT_EQ(arc.SuccessCnt(), 1);
+}
+
+// A damaged or foreign engine must not put a system box ("bad image") before the user of the
+// elevated setup: the boxes are off while the library loads, and the mode is restored after.
+TEST_F(EngineFault, SystemErrorBoxesAreOffWhileTheEngineLoads) {
+  const UINT before = SetErrorMode(0);
+  EXPECT_EQ(Run("errormode"), 0) << arc.ErrMessage();
+  EXPECT_EQ(arc.SuccessCnt(), int(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX));
+  EXPECT_EQ(SetErrorMode(before), 0u);
 }
 
 }  // namespace

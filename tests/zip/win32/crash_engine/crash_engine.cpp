@@ -4,6 +4,7 @@
 //   "access"  reads through a null pointer;
 //   "divide"  divides by zero;
 //   "handled" faults inside a system call that catches the fault itself, then returns 5;
+//   "errormode" returns the system error boxes that were off while it was being loaded;
 //   anything else returns 0.
 #include <windows.h>
 
@@ -24,10 +25,19 @@ int Message(const UnzipCommand* c, const char* text) {
 
 volatile int g_zero = 0;
 int* volatile g_nowhere = nullptr;
+UINT g_error_mode_at_load = 0;
 
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_error_mode_at_load = SetErrorMode(0);
+    SetErrorMode(g_error_mode_at_load);
+  }
+  return TRUE;
+}
 
 int __stdcall ZE_UnzExec(const UnzipCommand* c) {
   const char* spec = c->SpecCount > 0 ? c->Specs[0].SpecText : "";
@@ -37,6 +47,8 @@ int __stdcall ZE_UnzExec(const UnzipCommand* c) {
   // IsBadReadPtr probes the address under its own exception handler (a null one it refuses
   // without a look).
   if (std::strcmp(spec, "handled") == 0) return IsBadReadPtr(reinterpret_cast<const void*>(16), 4) ? 5 : -9;
+  if (std::strcmp(spec, "errormode") == 0)
+    return int(g_error_mode_at_load & (SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX));
   return 0;
 }
 
