@@ -1,8 +1,13 @@
 # Common settings for the project's own targets.
 
+# Reproducible builds: the same sources and toolchain give the same bytes in any build folder.
+# Paths of the sources and of the build folder are written relative (assertions, debug data).
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+
 if(QLR_WINDOWS)
   # Static runtime: the executables and the engine library need no mingw DLL beside them.
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  # No link time in the PE header: it is the one field that differs between two links.
+  add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   # Under Wine, every test binary runs in the build folder's own prefix: 32-bit for the product,
   # 64-bit for the x86_64 test build.

@@ -13,6 +13,8 @@
 // Deflated entries are made at the maximum level and carry general flag 2 (3 with encryption),
 // stored ones flag 0 (1 with encryption); no data descriptors, no extra fields, no comment.
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -74,10 +76,10 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The file for an archive name under `folder`, each part matched exactly first, then without
-// regard to case (packagers copy files from Windows, where "VeReru_IB.exe" and "vereru_ib.exe" are
-// one name).
-std::optional<fs::path> FindFile(const fs::path& folder, const std::string& name) {
+// The file or folder for an archive name under `folder`, each part matched exactly first, then
+// without regard to case (packagers copy files from Windows, where "VeReru_IB.exe" and
+// "vereru_ib.exe" are one name).
+std::optional<fs::path> FindPath(const fs::path& folder, const std::string& name) {
   fs::path at = folder;
   std::size_t start = 0;
   while (start < name.size()) {
@@ -96,7 +98,12 @@ std::optional<fs::path> FindFile(const fs::path& folder, const std::string& name
     if (!match) return std::nullopt;
     at = *match;
   }
-  return fs::is_regular_file(at) ? std::optional(at) : std::nullopt;
+  return at;
+}
+
+std::optional<fs::path> FindFile(const fs::path& folder, const std::string& name) {
+  std::optional<fs::path> at = FindPath(folder, name);
+  return at && fs::is_regular_file(*at) ? at : std::nullopt;
 }
 
 std::string ReadAll(const fs::path& path) {
@@ -121,6 +128,43 @@ std::string Content(const Options& o, const ManifestEntry& e) {
                              " bytes, more than the listed " + std::to_string(e.size));
   // Bytes after a program's image are not loaded, so padding keeps the program working.
   return bytes + payloadbuilder::Filler(e.name, e.size - bytes.size(), o.fill);
+}
+
+// SOURCE_DATE_EPOCH, when the build sets one: the latest time an entry may carry.
+std::optional<std::time_t> SourceDateEpoch() {
+  const char* value = std::getenv("SOURCE_DATE_EPOCH");
+  if (!value || !*value) return std::nullopt;
+  char* end = nullptr;
+  const long long seconds = std::strtoll(value, &end, 10);
+  if (*end || seconds < 0) throw std::runtime_error(std::string("SOURCE_DATE_EPOCH is not a time: ") + value);
+  return std::time_t(seconds);
+}
+
+// An entry's time, as zip tools write it: the build machine's local time, in MS-DOS form (whose
+// years run from 1980). A packager's file carries its own time, no later than SOURCE_DATE_EPOCH;
+// a stand-in has the build's SOURCE_DATE_EPOCH or, without one, the writer's fixed date. So the
+// archive depends on the files and the epoch, never on when or where it was built.
+void SetEntryTime(const Options& o, const ManifestEntry& e, zipwriter::Entry& z) {
+  const std::optional<std::time_t> epoch = SourceDateEpoch();
+  std::optional<std::time_t> when = epoch;
+  if (o.packager) {
+    if (const std::optional<fs::path> at = FindPath(o.folder, e.name)) {
+      const auto written = std::chrono::file_clock::to_sys(fs::last_write_time(*at));
+      const std::time_t file_time = std::chrono::system_clock::to_time_t(
+          std::chrono::time_point_cast<std::chrono::system_clock::duration>(written));
+      when = epoch ? std::min(file_time, *epoch) : file_time;
+    }
+  }
+  if (!when) return;  // the writer's fixed date
+  std::tm local{};
+  localtime_r(&*when, &local);
+  if (local.tm_year < 80) {  // before 1980: its first day
+    local = std::tm{};
+    local.tm_mday = 1;
+    local.tm_year = 80;
+  }
+  z.dosDate = std::uint16_t(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  z.dosTime = std::uint16_t((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
 }
 
 zipwriter::Entry MakeEntry(const Options& o, const ManifestEntry& e, std::string data) {
@@ -196,6 +240,7 @@ void Build(const Options& o) {
     if (!tuned) throw std::runtime_error("entry to tune not in the manifest: " + o.tune);
     Tune(o, manifest[*tuned], entries, *tuned);
   }
+  for (std::size_t i = 0; i < entries.size(); ++i) SetEntryTime(o, manifest[i], entries[i]);
   const std::string tmp = o.out + ".part";
   if (!zipwriter::WriteFile(zipwriter::Archive{entries, "", "", true}, tmp))
     throw std::runtime_error("cannot write " + tmp);

@@ -15,16 +15,17 @@ cd "$top"
 "$top/tools/scripts/install-prerequisites.sh" || exit 1
 
 jobs=$(nproc)
-# The product's own programs: what the i686 build must give where its tests cannot run.
-product_targets=(SetupQLR ZipEng179 qlrzip)
+# What the i686 build must give where its Windows tests cannot run: the product's own programs,
+# and the packager's setup that the reproducible-release check builds again (that check needs no
+# Wine, so it runs everywhere).
+product_targets=(SetupQLR ZipEng179 qlrzip qlr_packager_setup)
+build_presets=(host host-asan windows windows64 fuzz)
 if runs_32bit_code; then
   runs32=1
-  build_presets=(host host-asan windows windows64 fuzz)
   test_presets=(host host-asan windows windows64 fuzz)
 else
   runs32=0
-  build_presets=(host host-asan windows windows64 fuzz)
-  test_presets=(host host-asan windows64 fuzz)
+  test_presets=(host host-asan windows:reproducible windows64 fuzz)
 fi
 
 stage_times=()
@@ -56,10 +57,15 @@ fi
 
 passed=0
 failed=0
-for preset in "${test_presets[@]}"; do
-  echo "== test: $preset"
+for entry in "${test_presets[@]}"; do
+  preset=${entry%%:*}
+  label=()
+  [ "$entry" != "$preset" ] && label=(-L "${entry#*:}")
+  echo "== test: $entry"
   log=$(mktemp)
-  timed "test $preset" ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
+  start=$SECONDS
+  ctest --preset "$preset" -j "$jobs" "${label[@]}" 2>&1 | tee "$log"
+  stage_times+=("test $entry $((SECONDS - start)) s")
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
   if [ -n "$line" ]; then
     f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
@@ -75,7 +81,7 @@ done
 echo "== times"
 printf '  %s\n' "${stage_times[@]}"
 if [ "$runs32" = 0 ]; then
-  echo "This machine runs no 32-bit code: the Windows tests ran as the x86_64 build (windows64) under wine64; the i686 product was built, not run."
+  echo "This machine runs no 32-bit code: the Windows tests ran as the x86_64 build (windows64) under wine64; the i686 product was built and checked to build again to the same bytes, not run."
 fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

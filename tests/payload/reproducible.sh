@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The packager's release is reproducible: a second build of the same sources, with the same
+# packager's folders and toolchain, in another folder and at a later time, gives the same bytes
+# as this build: the setup, the engine library it carries and both carried archives.
+# usage: reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN_FILE PACKAGER_DIR
+set -euo pipefail
+source=${1:?source dir}; build=${2:?build dir}; toolchain=${3:?toolchain}; packager=${4:?packager dir}
+again="$build/reproduce/a folder elsewhere"
+rm -rf "$build/reproduce"
+cmake -S "$source" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+      -DQLR_BUILD_TESTS=OFF -DQLR_BUILD_BENCH=OFF \
+      -DQLR_PAYLOAD_FILES="$packager/application" -DQLR_SERVER_FILES="$packager/server" >/dev/null
+cmake --build "$again" --target SetupQLR >/dev/null
+
+failures=0
+compare() {  # compare NAME FIRST SECOND
+  local first_sum second_sum
+  first_sum=$(sha256sum "$2" | cut -d' ' -f1)
+  second_sum=$(sha256sum "$3" | cut -d' ' -f1)
+  if [ "$first_sum" = "$second_sum" ]; then
+    echo "same  $first_sum  $1"
+  else
+    echo "DIFFERENT  $1: $first_sum here, $second_sum in the second build"
+    failures=$((failures + 1))
+  fi
+}
+compare SetupQLR.exe "$packager/SetupQLR.exe" "$again/app/SetupQLR.exe"
+compare ZIPENG179.DLL "$build/payload/ZIPENG179.dll" "$again/payload/ZIPENG179.dll"
+compare CACFILE.zip "$packager/CACFILE.zip" "$again/payload/CACFILE.zip"
+compare FIREBIRD.zip "$packager/FIREBIRD.zip" "$again/payload/FIREBIRD.zip"
+[ "$failures" -eq 0 ] && rm -rf "$build/reproduce"
+exit "$failures"
