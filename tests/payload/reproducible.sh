@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # The packager's release is reproducible: a second build of the same sources, with the same
-# packager's folders and toolchain, in another folder and at a later time, gives the same bytes
-# as this build: the setup, the engine library it carries and both carried archives.
-# usage: reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN_FILE PACKAGER_DIR
+# packager's folders, certificate, SOURCE_DATE_EPOCH and toolchain, in another folder and at a
+# later time, gives the same bytes as this build's packager's setup: the signed setup, the signed
+# engine library it carries and both carried archives. Their sums are printed: what a packager
+# compares a release with.
+# usage: reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN_FILE PACKAGER_DIR SIGNING_DIR EPOCH
 set -euo pipefail
 source=${1:?source dir}; build=${2:?build dir}; toolchain=${3:?toolchain}; packager=${4:?packager dir}
+signing=${5:?signing dir}; epoch=${6:?epoch}
 again="$build/reproduce/a folder elsewhere"
 rm -rf "$build/reproduce"
 cmake -S "$source" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
       -DQLR_BUILD_TESTS=OFF -DQLR_BUILD_BENCH=OFF \
-      -DQLR_PAYLOAD_FILES="$packager/application" -DQLR_SERVER_FILES="$packager/server" >/dev/null
-cmake --build "$again" --target SetupQLR >/dev/null
+      -DQLR_PAYLOAD_FILES="$packager/application" -DQLR_SERVER_FILES="$packager/server" \
+      -DQLR_SIGN_PKCS12="$signing/packager.p12" -DQLR_SIGN_PASSWORD_FILE="$signing/password.txt" >/dev/null
+SOURCE_DATE_EPOCH=$epoch cmake --build "$again" --target SetupQLR >/dev/null
 
 failures=0
 compare() {  # compare NAME FIRST SECOND
@@ -25,7 +29,7 @@ compare() {  # compare NAME FIRST SECOND
   fi
 }
 compare SetupQLR.exe "$packager/SetupQLR.exe" "$again/app/SetupQLR.exe"
-compare ZIPENG179.DLL "$build/payload/ZIPENG179.dll" "$again/payload/ZIPENG179.dll"
+compare ZIPENG179.DLL "$packager/ZIPENG179.dll" "$again/payload/ZIPENG179.dll"
 compare CACFILE.zip "$packager/CACFILE.zip" "$again/payload/CACFILE.zip"
 compare FIREBIRD.zip "$packager/FIREBIRD.zip" "$again/payload/FIREBIRD.zip"
 [ "$failures" -eq 0 ] && rm -rf "$build/reproduce"

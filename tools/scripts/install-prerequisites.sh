@@ -15,6 +15,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   zip unzip p7zip-full libarchive-tools wixl
+  openssl osslsigncode
 )
 
 sudo_cmd=()
