@@ -13,6 +13,9 @@
 #include <psapi.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -227,6 +230,52 @@ ToolRun ToolMachine::Run(const std::vector<std::string>& args) {
   run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   std::error_code ec;
   fs::remove(err_file, ec);
+#endif
+  return run;
+}
+
+ToolRun ToolMachine::RunOnTerminal(const std::vector<std::string>& args, const std::vector<std::string>& answers) {
+  ToolRun run;
+#ifdef QLR_QLRZIP_FILE
+  std::vector<std::string> owned = {QLR_QLRZIP_FILE};
+  owned.insert(owned.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : owned) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string cwd = root_ + "/l1/l2";
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (child < 0) return run;
+  // Type the next answer each time a prompt stands at the end of what the terminal shows. A tool
+  // that stops answering is killed after a minute, so a broken prompt fails the test, not the run.
+  size_t next = 0, seen = 0;
+  char buffer[4096];
+  int idle = 0;
+  while (idle < 600) {
+    pollfd p{terminal, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) {
+      ++idle;
+      continue;
+    }
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;  // EIO: the tool has closed the terminal
+    run.err.append(buffer, size_t(got));
+    const std::string fresh = run.err.substr(seen);
+    if (next < answers.size() && (fresh.find("password: ") != std::string::npos || fresh.find("reenter: ") != std::string::npos)) {
+      const std::string& line = answers[next++];
+      if (write(terminal, line.data(), line.size()) != ssize_t(line.size())) break;
+      seen = run.err.size();
+    }
+  }
+  int status = 0;
+  if (idle >= 600) kill(child, SIGKILL);
+  if (waitpid(child, &status, 0) == child) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  close(terminal);
 #endif
   return run;
 }

@@ -63,6 +63,10 @@ class ToolMachine {
   std::string ArchivePath() const { return root_ + "/case.zip"; }
   std::string TargetPath() const { return root_ + "/l1/l2/out"; }
   ToolRun Run(const std::vector<std::string>& args);
+  // The same with a pseudo-terminal as standard input, output and error: each of `answers` is
+  // typed, as it is, when the tool asks for a password, and `err` is everything the terminal
+  // showed, echo included.
+  ToolRun RunOnTerminal(const std::vector<std::string>& args, const std::vector<std::string>& answers);
 
   std::vector<std::string> Target() const { return Tree(TargetPath()); }
   // What is new in the scratch folder outside the target, and at the root of the file system.

@@ -49,10 +49,10 @@ for a in "$archives"/*; do
   mkdir -p "$work/u/$name" "$work/q/$name"
   if [ -n "$pw" ]; then
     unzip -qq -o -P "$pw" "$a" -d "$work/u/$name" >/dev/null 2>&1; u=$?
-    "$@" extract "$a" -d "$work/q/$name" -o -p "$pw" >/dev/null 2>&1; q=$?
+    "$@" extract "$a" -d "$work/q/$name" -o -p "$pw" </dev/null >/dev/null 2>&1; q=$?
   else
     unzip -qq -o "$a" -d "$work/u/$name" >/dev/null 2>&1; u=$?
-    "$@" extract "$a" -d "$work/q/$name" -o >/dev/null 2>&1; q=$?
+    "$@" extract "$a" -d "$work/q/$name" -o </dev/null >/dev/null 2>&1; q=$?
   fi
   # unzip: 0 ok, 1 warnings (still extracted whole); anything else is a failure.
   [ $u -le 1 ] && u_ok=yes || u_ok=no
@@ -75,12 +75,19 @@ for a in "$archives"/*; do
   else
     echo "ok   $name ($q_ok)"
   fi
-  # The listing names the same entries as unzip's (folder entries aside).
+  # The listing names the same entries as unzip's (folder entries aside), and its totals line
+  # (after the dashes) gives the same total size as unzip -l's.
   if [ "$u_ok" = yes ]; then
-    "$@" list "$a" 2>/dev/null | tr -d '\r' | awk '{ $1=$2=$3=$4=$5=$6=$7=""; sub(/^ +/, ""); print }' | tr '\\' '/' | sort > "$work/ql"
+    "$@" list "$a" 2>/dev/null </dev/null | tr -d '\r' > "$work/qlist"
+    awk '/^---------- / { exit } { $1=$2=$3=$4=$5=$6=$7=""; sub(/^ +/, ""); print }' "$work/qlist" | tr '\\' '/' | sort > "$work/ql"
     unzip -Z1 "$a" 2>/dev/null | grep -v '/$' | sort > "$work/ul"
+    q_total=$(awk 'done { print $1; exit } /^---------- / { done = 1 }' "$work/qlist")
+    u_total=$(unzip -l "$a" 2>/dev/null | tail -n 1 | awk '{ print $1 }')
     if ! cmp -s "$work/ql" "$work/ul"; then
       echo "FAIL $name: listings differ"
+      failures=$((failures + 1))
+    elif [ "$q_total" != "$u_total" ]; then
+      echo "FAIL $name: total size $q_total, unzip says $u_total"
       failures=$((failures + 1))
     fi
   fi
