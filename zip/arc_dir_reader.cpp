@@ -181,7 +181,10 @@ void TArcWorker::ReadCentralEntries() {
       CommentHost = e->HostSystem;
       CommentVersion = e->VersionMadeBy;
     }
-    e->FileName = ForwardToBackslash(ConvertEntryName(name));
+    // A name flagged as UTF-8 is shown in the system code page as the engine reports it: what the
+    // code page lacks becomes "?", so the name still selects its entry.
+    e->FileName = ForwardToBackslash((e->GeneralFlags & kUtf8NameFlag) ? platform::Utf8ToAnsi(name)
+                                                                        : ConvertEntryName(name));
     e->Encrypted = e->GeneralFlags & 1;
     if (!ReadString(read, e->ExtraLength, e->ExtraField)) throw EArchiver(kMsgSeekError, true);
     if (!ReadString(read, e->CommentLength, e->FileComment)) throw EArchiver(kMsgFileCommentRead, true);

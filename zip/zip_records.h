@@ -17,6 +17,8 @@ constexpr size_t kEndRecordSize = 22;
 constexpr size_t kMaxCommentLength = 65535;
 constexpr size_t kEndSearchWindow = kMaxCommentLength + kEndRecordSize;  // 65557
 constexpr size_t kDataDescriptorSize = 16;
+// General purpose flag bit 11: the entry's name and comment are UTF-8.
+constexpr uint16_t kUtf8NameFlag = 0x0800;
 
 inline uint16_t Get16(std::span<const uint8_t> b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 inline uint32_t Get32(std::span<const uint8_t> b, size_t at) {

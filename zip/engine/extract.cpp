@@ -239,9 +239,9 @@ std::string TempNameBeside(const std::string& target, unsigned attempt) {
   return folder + name;
 }
 
-void SetTimeAndAttributes(Call& call, const Member& m, const std::string& path) {
+void SetTimeAndAttributes(Call& call, const Member& m, const std::string& path, os::Encoding encoding) {
   std::uint32_t error = 0;
-  switch (os::SetDosTime(path, m.dosDate, m.dosTime, error)) {
+  switch (os::SetDosTime(path, m.dosDate, m.dosTime, error, encoding)) {
     case os::TimeStep::Ok: break;
     case os::TimeStep::Open: call.Message(kPlain, "CreateFile error %d when trying set filetime", static_cast<int>(error)); break;
     case os::TimeStep::DosDateTime: call.Message(kPlain, "DosDateTime failed: %d", static_cast<int>(error)); break;
@@ -249,16 +249,17 @@ void SetTimeAndAttributes(Call& call, const Member& m, const std::string& path) 
     case os::TimeStep::SetTime: call.Message(kPlain, "SetFileTime failed: %d", static_cast<int>(error)); break;
   }
   std::uint32_t attributes = ((m.externalAttributes & 0xFF) | 0x20) & 0x7F;
-  if (!os::SetAttributes(path, attributes))
+  if (!os::SetAttributes(path, attributes, encoding))
     call.Message(kWarning, "(%d): could not set file attributes", static_cast<int>(os::LastError()));
-  os::NotifyAttributesChanged(path);
+  os::NotifyAttributesChanged(path, encoding);
 }
 
 }  // namespace
 
 int ExtractMember(Call& call, ArchiveInput& input, const Member& m, const TraditionalKeys* keys,
-                  const std::string& target) {
+                  const std::string& target, os::Encoding encoding) {
   const bool toFile = !call.test && !call.toMemory;
+  const std::string shownTarget = toFile ? os::Shown(target, encoding) : std::string();
   if (call.toMemory && call.outSize != m.uncompressedSize) return kMemberOutputFailed;
   if (m.encrypted && m.compressedSize < TraditionalKeys::kHeaderSize) {
     call.Message(kPlain, "Error unzipping files");
@@ -271,22 +272,22 @@ int ExtractMember(Call& call, ArchiveInput& input, const Member& m, const Tradit
   os::File out;
   std::string temp;
   if (toFile) {
-    if (os::Stat(target).isDir) {
-      call.Message(kPlain, "Error opening file %s for write", target.c_str());
+    if (os::Stat(target, encoding).isDir) {
+      call.Message(kPlain, "Error opening file %s for write", shownTarget.c_str());
       return kMemberOutputFailed;
     }
     for (unsigned attempt = 0; attempt < 64 && !out.IsOpen(); ++attempt) {
       temp = TempNameBeside(target, attempt);
-      out = os::File::CreateNew(temp);
+      out = os::File::CreateNew(temp, encoding);
     }
     if (!out.IsOpen()) {
-      call.Message(kPlain, "Error opening file %s for write", target.c_str());
+      call.Message(kPlain, "Error opening file %s for write", shownTarget.c_str());
       return kMemberOutputFailed;
     }
   }
   auto discard = [&] {
     out.Close();
-    if (toFile) os::Remove(temp);
+    if (toFile) os::Remove(temp, encoding);
   };
 
   std::uint64_t dataSize = m.compressedSize - (m.encrypted ? TraditionalKeys::kHeaderSize : 0);
@@ -348,15 +349,15 @@ int ExtractMember(Call& call, ArchiveInput& input, const Member& m, const Tradit
     discard();
     return result;
   }
-  os::FileInfo existing = os::Stat(target);
-  if (existing.exists && existing.readOnly) os::MakeWritable(target);
-  if (!os::Replace(temp, target)) {
+  os::FileInfo existing = os::Stat(target, encoding);
+  if (existing.exists && existing.readOnly) os::MakeWritable(target, encoding);
+  if (!os::Replace(temp, target, encoding)) {
     discard();
-    call.Message(kPlain, "Error opening file %s for write", target.c_str());
+    call.Message(kPlain, "Error opening file %s for write", shownTarget.c_str());
     return kMemberOutputFailed;
   }
-  if (existing.exists) call.Verbose("Deleted pre-existing file %s", target.c_str());
-  SetTimeAndAttributes(call, m, target);
+  if (existing.exists) call.Verbose("Deleted pre-existing file %s", shownTarget.c_str());
+  SetTimeAndAttributes(call, m, target, encoding);
   return kMemberOk;
 }
 

@@ -6,6 +6,7 @@
 
 #include "zip/engine/archive_input.h"
 #include "zip/engine/crypt.h"
+#include "zip/engine/os.h"
 
 namespace zipeng {
 
@@ -38,9 +39,10 @@ enum MemberResult : int {
   kMemberEof = 51,
 };
 
-// `target` is the file to write (file mode, not testing); `keys` the decryption state after the
-// encryption header, or null. Sets call.fatalOutput when the volume is full.
+// `target` is the file to write (file mode, not testing), read as `encoding` says; `keys` the
+// decryption state after the encryption header, or null. Sets call.fatalOutput when the volume is
+// full.
 int ExtractMember(Call& call, ArchiveInput& input, const Member& member, const TraditionalKeys* keys,
-                  const std::string& target);
+                  const std::string& target, os::Encoding encoding = os::Encoding::Ansi);
 
 }  // namespace zipeng

@@ -15,8 +15,10 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/drive_map.h"
+#include "zip/engine/utf8.h"
 
 namespace zipeng::os {
 namespace {
@@ -25,7 +27,7 @@ std::string Host(const std::string& path) { return platform::MapWindowsPath(path
 
 }  // namespace
 
-FileInfo Stat(const std::string& path) {
+FileInfo Stat(const std::string& path, Encoding) {
   FileInfo info;
   struct stat st {};
   if (::stat(Host(path).c_str(), &st) != 0) return info;
@@ -63,7 +65,7 @@ File File::OpenRead(const std::string& path) {
   return f;
 }
 
-File File::CreateNew(const std::string& path) {
+File File::CreateNew(const std::string& path, Encoding) {
   File f;
   f.fd_ = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   return f;
@@ -114,7 +116,7 @@ bool File::Close() {
   return ok;
 }
 
-DirResult MakeDir(const std::string& path) {
+DirResult MakeDir(const std::string& path, Encoding) {
   std::string host = Host(path);
   if (::mkdir(host.c_str(), 0755) == 0) return DirResult::Created;
   int err = errno;
@@ -123,16 +125,16 @@ DirResult MakeDir(const std::string& path) {
   return err == ENAMETOOLONG || err == EINVAL ? DirResult::InvalidName : DirResult::Failed;
 }
 
-bool Remove(const std::string& path) { return ::unlink(Host(path).c_str()) == 0; }
+bool Remove(const std::string& path, Encoding) { return ::unlink(Host(path).c_str()) == 0; }
 
-bool MakeWritable(const std::string& path) {
+bool MakeWritable(const std::string& path, Encoding) {
   std::string host = Host(path);
   struct stat st {};
   if (::stat(host.c_str(), &st) != 0) return false;
   return ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
+bool Replace(const std::string& from, const std::string& to, Encoding) {
   return ::rename(Host(from).c_str(), Host(to).c_str()) == 0;
 }
 
@@ -150,7 +152,8 @@ std::int64_t DosToUnixTime(std::uint16_t dosDate, std::uint16_t dosTime) {
   return v == static_cast<time_t>(-1) ? -1 : static_cast<std::int64_t>(v);
 }
 
-TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t& error) {
+TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t& error,
+                    Encoding) {
   error = 0;
   std::int64_t t = DosToUnixTime(dosDate, dosTime);
   if (t < 0) {
@@ -165,7 +168,7 @@ TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_
   return TimeStep::Ok;
 }
 
-bool SetAttributes(const std::string& path, std::uint32_t dosAttributes) {
+bool SetAttributes(const std::string& path, std::uint32_t dosAttributes, Encoding) {
   // Only the read-only bit has a meaning here.
   std::string host = Host(path);
   struct stat st {};
@@ -175,7 +178,7 @@ bool SetAttributes(const std::string& path, std::uint32_t dosAttributes) {
   return ::chmod(host.c_str(), mode) == 0;
 }
 
-void NotifyAttributesChanged(const std::string&) {}
+void NotifyAttributesChanged(const std::string&, Encoding) {}
 
 bool FullPath(const std::string& path, std::string& full) {
   bool absolute = (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
@@ -226,10 +229,28 @@ namespace {
 struct CodePageTables {
   std::array<char, 256> oemToAnsi{};
   std::array<char, 256> ansiToOem{};
+  std::unordered_map<char16_t, char> fromUtf16;  // the ANSI byte of each character it has
   CodePageTables() {
     for (int i = 0; i < 256; ++i) oemToAnsi[i] = ansiToOem[i] = static_cast<char>(i);
     Fill(oemToAnsi, "CP1252", "CP437");
     Fill(ansiToOem, "CP437", "CP1252");
+    FillFromUtf16();
+  }
+  void FillFromUtf16() {
+    iconv_t cd = ::iconv_open("UTF-16LE", "CP1252");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return;
+    for (int i = 0x80; i < 256; ++i) {
+      char in = static_cast<char>(i);
+      unsigned char out[4];
+      char* ip = &in;
+      char* op = reinterpret_cast<char*>(out);
+      std::size_t il = 1;
+      std::size_t ol = sizeof out;
+      ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (::iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) && ol == 2)
+        fromUtf16.emplace(static_cast<char16_t>(out[0] | (out[1] << 8)), in);
+    }
+    ::iconv_close(cd);
   }
   static void Fill(std::array<char, 256>& table, const char* to, const char* from) {
     iconv_t cd = ::iconv_open(to, from);
@@ -257,6 +278,21 @@ const CodePageTables& Tables() {
 
 char OemCharToAnsi(char c) { return Tables().oemToAnsi[static_cast<unsigned char>(c)]; }
 char AnsiCharToOem(char c) { return Tables().ansiToOem[static_cast<unsigned char>(c)]; }
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  for (char16_t c : Utf8ToUtf16Lenient(utf8)) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    auto it = Tables().fromUtf16.find(c);
+    out += it == Tables().fromUtf16.end() ? '?' : it->second;
+  }
+  return out;
+}
+
+std::string AnsiPathToUtf8(const std::string& path) { return path; }
 
 std::string ModulePath() {
   Dl_info info{};

@@ -1,9 +1,11 @@
 // The engine's OS layer on Windows: the ANSI calls, as the engine's paths are narrow strings in
-// the system code page.
+// the system code page, and the wide calls for paths made with names the archive flags as UTF-8.
 #include "zip/engine/os.h"
 
 #include <windows.h>
 #include <shlobj.h>
+
+#include "zip/engine/utf8.h"
 
 namespace zipeng::os {
 namespace {
@@ -25,12 +27,33 @@ std::int64_t FileTimeToUnix(const FILETIME& ft) {
   return static_cast<std::int64_t>(v.QuadPart / 10000000ULL) - 11644473600LL;
 }
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide calls take UTF-16");
+
+// A UTF-8 path for the wide calls; empty (so the call fails) when it does not decode.
+std::wstring Wide(const std::string& path) {
+  std::u16string wide;
+  if (!Utf8ToUtf16(path, wide)) return std::wstring();
+  return std::wstring(wide.begin(), wide.end());
+}
+
+DWORD Attributes(const std::string& path, Encoding encoding) {
+  return encoding == Encoding::Utf8 ? ::GetFileAttributesW(Wide(path).c_str()) : ::GetFileAttributesA(path.c_str());
+}
+
+bool SetAttributesTo(const std::string& path, DWORD attributes, Encoding encoding) {
+  return (encoding == Encoding::Utf8 ? ::SetFileAttributesW(Wide(path).c_str(), attributes)
+                                     : ::SetFileAttributesA(path.c_str(), attributes)) != 0;
+}
+
 }  // namespace
 
-FileInfo Stat(const std::string& path) {
+FileInfo Stat(const std::string& path, Encoding encoding) {
   FileInfo info;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return info;
+  const BOOL found = encoding == Encoding::Utf8
+                         ? ::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)
+                         : ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  if (!found) return info;
   info.exists = true;
   info.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -63,9 +86,11 @@ File File::OpenRead(const std::string& path) {
   return f;
 }
 
-File File::CreateNew(const std::string& path) {
+File File::CreateNew(const std::string& path, Encoding encoding) {
   File f;
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = encoding == Encoding::Utf8
+                 ? ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
+                 : ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) f.handle_ = h;
   return f;
 }
@@ -120,26 +145,33 @@ bool File::Close() {
   return ok;
 }
 
-DirResult MakeDir(const std::string& path) {
-  if (::CreateDirectoryA(path.c_str(), nullptr)) return DirResult::Created;
+DirResult MakeDir(const std::string& path, Encoding encoding) {
+  const BOOL made = encoding == Encoding::Utf8 ? ::CreateDirectoryW(Wide(path).c_str(), nullptr)
+                                               : ::CreateDirectoryA(path.c_str(), nullptr);
+  if (made) return DirResult::Created;
   DWORD err = ::GetLastError();
-  DWORD attr = ::GetFileAttributesA(path.c_str());
+  DWORD attr = Attributes(path, encoding);
   if (attr != INVALID_FILE_ATTRIBUTES)
     return (attr & FILE_ATTRIBUTE_DIRECTORY) ? DirResult::Exists : DirResult::NotDirectory;
   return err == ERROR_INVALID_NAME || err == ERROR_FILENAME_EXCED_RANGE ? DirResult::InvalidName : DirResult::Failed;
 }
 
-bool Remove(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
-
-bool MakeWritable(const std::string& path) {
-  DWORD attr = ::GetFileAttributesA(path.c_str());
-  if (attr == INVALID_FILE_ATTRIBUTES) return false;
-  if (!(attr & FILE_ATTRIBUTE_READONLY)) return true;
-  return ::SetFileAttributesA(path.c_str(), attr & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
+bool Remove(const std::string& path, Encoding encoding) {
+  return (encoding == Encoding::Utf8 ? ::DeleteFileW(Wide(path).c_str()) : ::DeleteFileA(path.c_str())) != 0;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+bool MakeWritable(const std::string& path, Encoding encoding) {
+  DWORD attr = Attributes(path, encoding);
+  if (attr == INVALID_FILE_ATTRIBUTES) return false;
+  if (!(attr & FILE_ATTRIBUTE_READONLY)) return true;
+  return SetAttributesTo(path, attr & ~DWORD(FILE_ATTRIBUTE_READONLY), encoding);
+}
+
+bool Replace(const std::string& from, const std::string& to, Encoding encoding) {
+  const BOOL moved = encoding == Encoding::Utf8
+                         ? ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+                         : ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
+  return moved != 0;
 }
 
 std::int64_t DosToUnixTime(std::uint16_t dosDate, std::uint16_t dosTime) {
@@ -149,10 +181,15 @@ std::int64_t DosToUnixTime(std::uint16_t dosDate, std::uint16_t dosTime) {
   return FileTimeToUnix(utc);
 }
 
-TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t& error) {
+TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t& error,
+                    Encoding encoding) {
   error = 0;
-  Handle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  Handle file(encoding == Encoding::Utf8
+                  ? ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr)
+                  : ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
   if (file.h == INVALID_HANDLE_VALUE) {
     error = ::GetLastError();
     return TimeStep::Open;
@@ -174,12 +211,15 @@ TimeStep SetDosTime(const std::string& path, std::uint16_t dosDate, std::uint16_
   return TimeStep::Ok;
 }
 
-bool SetAttributes(const std::string& path, std::uint32_t dosAttributes) {
-  return ::SetFileAttributesA(path.c_str(), dosAttributes) != 0;
+bool SetAttributes(const std::string& path, std::uint32_t dosAttributes, Encoding encoding) {
+  return SetAttributesTo(path, dosAttributes, encoding);
 }
 
-void NotifyAttributesChanged(const std::string& path) {
-  ::SHChangeNotify(SHCNE_ATTRIBUTES, SHCNF_PATHA, path.c_str(), nullptr);
+void NotifyAttributesChanged(const std::string& path, Encoding encoding) {
+  if (encoding == Encoding::Utf8)
+    ::SHChangeNotify(SHCNE_ATTRIBUTES, SHCNF_PATHW, Wide(path).c_str(), nullptr);
+  else
+    ::SHChangeNotify(SHCNE_ATTRIBUTES, SHCNF_PATHA, path.c_str(), nullptr);
 }
 
 bool FullPath(const std::string& path, std::string& full) {
@@ -208,6 +248,27 @@ char AnsiCharToOem(char c) {
   char out[2] = {c, 0};
   ::CharToOemBuffA(in, out, 1);
   return out[0];
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  const std::u16string utf16 = Utf8ToUtf16Lenient(utf8);
+  if (utf16.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(utf16.data());
+  const int length = static_cast<int>(utf16.size());
+  // No look-alikes: a name shown as another name would be worse than a "?".
+  int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string AnsiPathToUtf8(const std::string& path) {
+  if (path.empty()) return path;
+  const int length = static_cast<int>(path.size());
+  int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), length, nullptr, 0);
+  std::u16string wide(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, path.data(), length, reinterpret_cast<wchar_t*>(wide.data()), n);
+  return Utf16ToUtf8(wide);
 }
 
 std::string ModulePath() {

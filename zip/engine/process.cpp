@@ -11,6 +11,7 @@
 #include "zip/engine/match.h"
 #include "zip/engine/name_map.h"
 #include "zip/engine/password.h"
+#include "zip/engine/utf8.h"
 #include "zip/engine/zip_format.h"
 
 namespace zipeng {
@@ -32,7 +33,9 @@ struct Directory {
 struct CentralEntry {
   std::uint32_t index = 0;
   CentralHeader h{};
-  std::string name;
+  std::string name;      // as the caller is told of it and as specs select it: ANSI
+  std::string diskName;  // as it goes to disk: the same, or UTF-8 when `utf8`
+  bool utf8 = false;
 };
 
 enum class Next { Entry, StopCall };
@@ -61,17 +64,21 @@ bool FindEndRecord(ArchiveInput& input, std::uint8_t* block, EndRecord& end, std
   return false;
 }
 
-std::string ConvertName(const Call& call, std::string name, std::uint8_t host, std::uint8_t madeBy) {
-  bool oem = call.codePage == 2 || (call.codePage == 0 && (host == 0 || host == 6 || (host == 11 && madeBy == 50)));
+// A name flagged as UTF-8 is taken as it is; any other is in the OEM code page when its host says
+// so (or the caller does), else in the ANSI one.
+std::string ConvertName(const Call& call, std::string name, const CentralHeader& h) {
+  if (h.flags & kFlagUtf8) return name;
+  const std::uint8_t host = h.hostSystem;
+  bool oem = call.codePage == 2 || (call.codePage == 0 && (host == 0 || host == 6 || (host == 11 && h.versionMadeBy == 50)));
   if (oem)
     for (char& c : name)
       if (static_cast<unsigned char>(c) >= 0x80) c = os::OemCharToAnsi(c);
   return name;
 }
 
-std::string CutName(Call& call, std::string name, bool warn) {
+std::string CutName(Call& call, std::string name, bool utf8, bool warn) {
   if (name.size() > kMaxPath) {
-    name.resize(kMaxPath);
+    name.resize(utf8 ? Utf8Prefix(name, kMaxPath).size() : kMaxPath);
     if (warn) call.Message(kWarning, " filename too long; truncated");
   }
   return name;
@@ -85,7 +92,9 @@ bool ReadCentral(BufferedReader& reader, Call& call, CentralEntry& e, bool warn)
   std::string name(h->nameLength, '\0');
   if (!reader.Read(name.data(), name.size()) || !reader.Skip(std::size_t{h->extraLength} + h->commentLength)) return false;
   e.h = *h;
-  e.name = ConvertName(call, CutName(call, std::move(name), warn), h->hostSystem, h->versionMadeBy);
+  e.utf8 = (h->flags & kFlagUtf8) != 0;
+  e.diskName = ConvertName(call, CutName(call, std::move(name), e.utf8, warn), *h);
+  e.name = e.utf8 ? os::Utf8ToAnsi(e.diskName) : e.diskName;
   return true;
 }
 
@@ -214,16 +223,19 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
   std::size_t got = 0;
   if (!input.ReadAt(localPos + LocalHeader::kSize, localName.data(), localName.size(), got) || got != localName.size())
     return ReportStop(call, kMemberEof);
-  localName = ConvertName(call, CutName(call, std::move(localName), false), h.hostSystem, h.versionMadeBy);
-  call.Verbose("Read local filename %s", localName.c_str());
-  if (localName != e.name) {
-    call.Message(kWarning, "Names do not match - using '%s' [local:%s]", e.name.c_str(), localName.c_str());
+  // Read and converted as the central name is, with the central header's flags.
+  localName = ConvertName(call, CutName(call, std::move(localName), e.utf8, false), h);
+  const std::string shownLocal = e.utf8 ? os::Utf8ToAnsi(localName) : localName;
+  call.Verbose("Read local filename %s", shownLocal.c_str());
+  if (localName != e.diskName) {
+    call.Message(kWarning, "Names do not match - using '%s' [local:%s]", e.name.c_str(), shownLocal.c_str());
     call.Raise(kWarn);
   }
 
   std::string path;
+  bool utf8 = e.utf8;  // the path's encoding: a name the caller replaces is ANSI
   if (!call.test && !call.toMemory) {
-    std::string name = e.name;
+    std::string name = e.diskName;
     if (h.hostSystem == 0 && name.find('/') == std::string::npos && name.find('\\') != std::string::npos) {
       if (!call.backslashReported) {
         call.backslashReported = true;
@@ -236,12 +248,13 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
       if (c == '\\') c = '/';
 
     bool replaced = false;
+    const std::string shownName = utf8 ? os::Utf8ToAnsi(name) : name;
     call.Prepare(kActExtNameQuery);
-    call.record.Text = name.c_str();
+    call.record.Text = shownName.c_str();
     if (call.Send() == kAnswerYes) {
       std::optional<std::string> reply = BoundedReply(call);
       if (!reply) {
-        call.Message(kPlain, "checkdir error:  path too long: %s", name.c_str());
+        call.Message(kPlain, "checkdir error:  path too long: %s", shownName.c_str());
         call.Raise(kErr);
         return Next::Entry;
       }
@@ -251,32 +264,35 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
       }
       name = *reply;
       replaced = true;
+      utf8 = false;
     }
-    switch (MapName(call, name, replaced, path)) {
+    switch (MapName(call, name, replaced, path, utf8)) {
       case MapOutcome::Folder: ++call.handled; return Next::Entry;
       case MapOutcome::Failed: return Next::Entry;
       case MapOutcome::File: break;
     }
     for (char& c : path)
       if (c == '/') c = '\\';
+    const std::string shownPath = utf8 ? os::Utf8ToAnsi(path) : path;
     call.Prepare(kActNewNameQuery);
-    call.record.Text = path.c_str();
+    call.record.Text = shownPath.c_str();
     call.record.DataPointer = nullptr;
     if (call.Send() == kAnswerYes) {
       std::optional<std::string> reply = BoundedReply(call);
       if (!reply) {
-        call.Message(kPlain, "checkdir error:  path too long: %s", path.c_str());
+        call.Message(kPlain, "checkdir error:  path too long: %s", shownPath.c_str());
         call.Raise(kErr);
         return Next::Entry;
       }
-      if (!reply->empty()) path = *reply;
+      if (!reply->empty()) path = *reply, utf8 = false;
     }
     if (call.Stopped()) {
       call.Coded(kCtAborted, 1, kFindErr, kFindErr);
       return Next::StopCall;
     }
 
-    os::FileInfo existing = os::Stat(path);
+    const os::Encoding encoding = utf8 ? os::Encoding::Utf8 : os::Encoding::Ansi;
+    os::FileInfo existing = os::Stat(path, encoding);
     if (!existing.exists && call.freshen) {
       call.EntrySkipped(e.name, kSkipNoFileToFreshen);
       ++call.skipped;
@@ -290,7 +306,8 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
       call.record.Arg1 = yes ? 1 : 0;
       call.record.Arg2 = static_cast<std::int32_t>(e.index);
       call.record.Arg3 = newer ? 1 : 2;
-      call.record.Text = path.c_str();
+      const std::string shownTarget = os::Shown(path, encoding);
+      call.record.Text = shownTarget.c_str();
       int answer = call.Send();
       if (answer >= 0) answer = yes ? kAnswerYes : kAnswerNo;
       if (answer != kAnswerYes) {
@@ -327,7 +344,8 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
   }
 
   call.ItemStarted(m.uncompressedSize, e.name);
-  int result = ExtractMember(call, input, m, m.encrypted ? &keys : nullptr, path);
+  int result = ExtractMember(call, input, m, m.encrypted ? &keys : nullptr, path,
+                             utf8 ? os::Encoding::Utf8 : os::Encoding::Ansi);
   if (result == kMemberOk) {
     call.Message(kPlain, "%s file %s of size %lu", call.test ? "Tested  " : "Unzipped", e.name.c_str(),
                  static_cast<unsigned long>(m.uncompressedSize));
@@ -453,6 +471,14 @@ void ProcessArchive(Call& call) {
     }
     readable = i + 1;
     if (!Select(call, e.name, allClosed)) continue;
+    if (e.utf8 && !IsUtf8(e.diskName)) {
+      // It could only be written under a name it does not have.
+      call.Message(kPlain, "mapname: conversion of %s failed", e.name.c_str());
+      call.Raise(kBadErr);
+      call.EntrySkipped(e.name, kSkipBadFormat);
+      ++call.skipped;
+      continue;
+    }
     if (int reason = SkipReasonOf(call, e.h)) {
       call.EntrySkipped(e.name, reason);
       ++call.skipped;

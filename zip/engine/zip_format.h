@@ -11,6 +11,7 @@ enum class Method : std::uint16_t { Stored = 0, Shrunk = 1, Imploded = 6, Deflat
 
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;  // the name (and comment) are UTF-8
 
 inline std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t Le32(const std::uint8_t* p) {

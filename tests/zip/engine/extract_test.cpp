@@ -405,6 +405,39 @@ TEST_F(ExtractTest, OemNamesBecomeAnsi) {
   EXPECT_EQ(s.Of(kActItemStarted)[1].text, "na\xEFve.txt");
 }
 
+// Names flagged as UTF-8 (bit 11), as 7-Zip, Windows, macOS, Java and Python write them: on disk
+// under their own letters, to the caller in the ANSI code page ("?" for what it lacks), and
+// mapped by the same rules as any other name.
+TEST_F(ExtractTest, Utf8NamesKeepTheirLetters) {
+  constexpr std::uint16_t kUtf8 = 0x0800;
+  const std::string report = "B\xC3\xA1o c\xC3\xA1o/S\xE1\xBB\x95 c\xC3\xA1i th\xC3\xA1ng 5.txt";
+  Archive a;
+  a.entries.push_back({.name = report, .data = "so cai", .flags = kUtf8});
+  a.entries.push_back({.name = "B\xC3\xA1o c\xC3\xA1o/../tho\xC3\xA1t.txt", .data = "out", .flags = kUtf8});
+  a.entries.push_back({.name = "S\xE1\xBB\x95/COM\xC2\xB9.txt", .data = "port", .flags = kUtf8});
+  a.entries.push_back({.name = "h\xE1ng.txt", .data = "latin-1", .flags = kUtf8});  // not UTF-8
+  Session s = Prepare(a);
+  EXPECT_EQ(s.Run(), 2);
+  const fs::path root(out);
+  EXPECT_EQ(ReadFile(root / fs::path(u8"Báo cáo") / fs::path(u8"Sổ cái tháng 5.txt")), "so cai");
+  EXPECT_EQ(ReadFile(root / fs::path(u8"Sổ") / fs::path(u8"_COM¹.txt")), "port");
+  EXPECT_FALSE(fs::exists(root / fs::path(u8"thoát.txt")));
+  EXPECT_TRUE(s.HasMessage("Warning: mapname: directory traversal BUG detected B\xE1o c\xE1o/../tho\xE1t.txt failed"))
+      << testing::PrintToString(s.Messages());
+  EXPECT_TRUE(s.HasMessage("mapname: conversion of h?ng.txt failed"));
+  EXPECT_EQ(s.SkipReasons(), std::vector<int>{kSkipBadFormat});
+  ASSERT_FALSE(s.Of(kActItemStarted).empty());
+  EXPECT_EQ(s.Of(kActItemStarted)[0].text, "B\xE1o c\xE1o/S? c\xE1i th\xE1ng 5.txt");
+
+  // A spec selects by the name as the caller sees it, into memory too.
+  Session memory = Prepare(a);
+  memory.toMemory = true;
+  memory.specs = {"B\xE1o c\xE1o\\S? c\xE1i th\xE1ng 5.txt"};
+  memory.memory.resize(6);
+  EXPECT_EQ(memory.Run(), 1);
+  EXPECT_EQ(std::string(memory.memory.begin(), memory.memory.end()), "so cai");
+}
+
 TEST_F(ExtractTest, VerboseAddsItsMessages) {
   Archive a;
   a.entries.push_back({.name = "v.txt", .data = "v"});

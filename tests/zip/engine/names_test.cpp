@@ -3,6 +3,7 @@
 
 #include "zip/engine/match.h"
 #include "zip/engine/name_map.h"
+#include "zip/engine/utf8.h"
 
 namespace {
 
@@ -85,6 +86,51 @@ TEST(ShortFormTest, EightDotThree) {
   EXPECT_EQ(zipeng::ShortForm("averylongname.extension"), "averylon.ext");
   EXPECT_EQ(zipeng::ShortForm("a b+c"), "a_b_c");
   EXPECT_EQ(zipeng::ShortForm("short.t"), "short.t");
+  // "Sổcáitháng.txt": the eighth byte is inside "á", which is left out whole.
+  EXPECT_EQ(zipeng::ShortForm("S\xE1\xBB\x95" "c\xC3\xA1ith\xC3\xA1ng.txt", true), "S\xE1\xBB\x95" "c\xC3\xA1i.txt");
+}
+
+// Names flagged as UTF-8 follow the same rules; the superscript port digits are two bytes there.
+TEST(CleanNameTest, Utf8Names) {
+  struct Case {
+    const char* name;
+    const char* cleaned;
+  } cases[] = {
+      {"B\xC3\xA1o c\xC3\xA1o/S\xE1\xBB\x95 c\xC3\xA1i.txt", "B\xC3\xA1o c\xC3\xA1o/S\xE1\xBB\x95 c\xC3\xA1i.txt"},
+      {"COM\xC2\xB9", "_COM\xC2\xB9"},    {"lpt\xC2\xB3.txt", "_lpt\xC2\xB3.txt"}, {"COM\xC2\xB4", "COM\xC2\xB4"},
+      {"s\xE1\xBB\x95/nul.txt", "s\xE1\xBB\x95/_nul.txt"}, {"C:/x\xC3\xA1", "C_/x\xC3\xA1"}, {"/\xC3\xA1", "\xC3\xA1"},
+  };
+  for (const Case& c : cases) {
+    CleanedName n;
+    ASSERT_EQ(CleanName(c.name, false, true, n, true), CleanResult::Ok) << c.name;
+    EXPECT_EQ(Joined(n), c.cleaned) << c.name;
+  }
+  CleanedName n;
+  EXPECT_EQ(CleanName("B\xC3\xA1o/../../x", false, true, n, true), CleanResult::Traversal);
+}
+
+TEST(Utf8Test, OnlyWellFormedSequencesDecode) {
+  struct Case {
+    const char* text;
+    bool valid;
+    std::size_t units;  // UTF-16 length when valid
+  } cases[] = {
+      {"plain", true, 5},           {"S\xE1\xBB\x95", true, 2},   {"\xF0\x9F\x98\x80", true, 2},
+      {"\xC3", false, 0},           {"\x80", false, 0},             {"\xC0\x80", false, 0},   // cut, stray, overlong
+      {"\xE0\x80\xAF", false, 0},   {"\xED\xA0\x80", false, 0},   {"\xF4\x90\x80\x80", false, 0},  // overlong, surrogate, past U+10FFFF
+      {"h\xE1ng", false, 0},        {"\xF8\x88\x80\x80\x80", false, 0},
+  };
+  for (const Case& c : cases) {
+    std::u16string wide;
+    EXPECT_EQ(zipeng::Utf8ToUtf16(c.text, wide), c.valid) << c.text;
+    EXPECT_EQ(zipeng::IsUtf8(c.text), c.valid) << c.text;
+    if (!c.valid) continue;
+    EXPECT_EQ(wide.size(), c.units) << c.text;
+    EXPECT_EQ(zipeng::Utf16Length(c.text), c.units) << c.text;
+    EXPECT_EQ(zipeng::Utf16ToUtf8(wide), c.text);
+  }
+  EXPECT_EQ(zipeng::Utf8Prefix("S\xE1\xBB\x95", 3), "S");
+  EXPECT_EQ(zipeng::Utf8Prefix("S\xE1\xBB\x95", 4), "S\xE1\xBB\x95");
 }
 
 }  // namespace

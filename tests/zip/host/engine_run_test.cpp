@@ -69,6 +69,23 @@ TEST_F(EngineRun, OneEntryIntoMemory) {
   EXPECT_EQ(sim.libraries().Loaded(), 0);
 }
 
+// A name flagged as UTF-8 is listed in the system code page ("?" for the letters it lacks), and
+// that listed name brings the entry into memory.
+TEST_F(EngineRun, Utf8NameIntoMemory) {
+  ZipBuilder z;
+  z.Add("B\xC3\xA1o c\xC3\xA1o/S\xE1\xBB\x95 c\xC3\xA1i th\xC3\xA1ng 5.txt", "so cai th\xC3\xA1ng 5").Add("a.txt", "a");
+  z.entries[0].flags = 0x0800;
+  Put("C:\\Data\\vn.zip", z.Build());
+  arc.SetZipFileName("C:\\Data\\vn.zip");
+  ASSERT_EQ(arc.Count(), 2);
+  const std::string listed = "B\xE1o c\xE1o\\S? c\xE1i th\xE1ng 5.txt";
+  EXPECT_EQ(arc.DirEntry(0).FileName, listed);
+  EXPECT_EQ(arc.IndexOf("b\xE1o c\xE1o\\*"), 0);
+  TArcStream* s = arc.ExtractFileToStream(listed);
+  ASSERT_NE(s, nullptr) << arc.ErrMessage() << log.Joined();
+  EXPECT_EQ(s->AsString(), "so cai th\xC3\xA1ng 5");
+}
+
 TEST_F(EngineRun, EncryptedVectorWithPasswordHandlers) {
   const std::string vector = ReadHostFile(std::string(QLR_TESTDATA_DIR) + "/generated/gen_zipcrypto_no_descriptor_7z.zip");
   if (vector.empty()) GTEST_SKIP() << "test vectors not available";
