@@ -22,7 +22,10 @@ case "$WINEARCH" in
     ;;
   win32)
     loader=/usr/lib/wine/wine
-    export WINESERVER=/usr/lib/wine/wineserver32
+    # A 64-bit server serves 32-bit prefixes too; it is the one Debian's wrappers pick when both
+    # are installed, so every program of the prefix meets the same server.
+    export WINESERVER=/usr/lib/wine/wineserver64
+    [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
     . "$here/machine.sh"
     if ! runs_32bit_code; then
       echo "wine.sh: this machine runs no 32-bit code, so no 32-bit prefix can be used here" >&2
