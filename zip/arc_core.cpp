@@ -156,13 +156,16 @@ void TArcCore::ShowExceptionError(const EArchiver& e) {
   ErrCode = e.ResIdent();
   ErrMessage = e.Message();
   // This is where an operation's error ends up. A handler that raises while it is shown (the
-  // box's, the message event's) has nobody left to tell: its exception ends here, and the error
-  // stays as recorded.
-  try {
-    if (e.DisplayMsg() && !Unattended) {
+  // box's, the message event's) has nobody left to tell: its exception ends here, the error stays
+  // as recorded, and the other handler still hears of it.
+  if (e.DisplayMsg() && !Unattended) {
+    try {
       std::string text = ErrMessage;
       ArcDialog("", text, BoxContext(ArcBoxType::Error, kContextError), {TMsgDlgBtn::mbOK});
+    } catch (...) {
     }
+  }
+  try {
     if (events_.OnMessage) events_.OnMessage(owner_, ErrCode, ErrMessage);
   } catch (...) {
   }
