@@ -196,15 +196,26 @@ void ToolMachine::PutArchive(const std::string& bytes) {
   fs::create_directories(TargetPath());
 }
 
-ToolRun ToolMachine::Run(const std::vector<std::string>& args) {
-  ToolRun run;
 #ifdef QLR_QLRZIP_FILE
-  const std::string err_file = root_ + "/stderr.txt";
-  std::vector<std::string> owned = {QLR_QLRZIP_FILE};
+namespace {
+// The tool's argument vector for execv; `owned` keeps the strings it points into.
+std::vector<char*> ToolArgv(const std::vector<std::string>& args, std::vector<std::string>& owned) {
+  owned = {QLR_QLRZIP_FILE};
   owned.insert(owned.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : owned) argv.push_back(a.data());
   argv.push_back(nullptr);
+  return argv;
+}
+}  // namespace
+#endif
+
+ToolRun ToolMachine::Run(const std::vector<std::string>& args) {
+  ToolRun run;
+#ifdef QLR_QLRZIP_FILE
+  const std::string err_file = root_ + "/stderr.txt";
+  std::vector<std::string> owned;
+  std::vector<char*> argv = ToolArgv(args, owned);
   const std::string cwd = root_ + "/l1/l2";
   const pid_t child = fork();
   if (child == 0) {
@@ -237,11 +248,8 @@ ToolRun ToolMachine::Run(const std::vector<std::string>& args) {
 ToolRun ToolMachine::RunOnTerminal(const std::vector<std::string>& args, const std::vector<std::string>& answers) {
   ToolRun run;
 #ifdef QLR_QLRZIP_FILE
-  std::vector<std::string> owned = {QLR_QLRZIP_FILE};
-  owned.insert(owned.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : owned) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> owned;
+  std::vector<char*> argv = ToolArgv(args, owned);
   const std::string cwd = root_ + "/l1/l2";
   int terminal = -1;
   const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
