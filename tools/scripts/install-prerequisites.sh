@@ -2,7 +2,9 @@
 # Installs, only when missing, every Debian package the builds and their tests need.
 # Safe to run again: a machine that has everything is left untouched and no network is used.
 # The 32-bit Wine (and the i386 architecture it comes from) only where this machine runs 32-bit
-# code; wine64 and both mingw-w64 compilers everywhere.
+# code; wine64 and both mingw-w64 compilers everywhere. Where the i686 tests run in the emulated
+# guest (tools/vm32), what builds and boots it: the guest's own packages come from the same mirror
+# into its image, never onto this machine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/machine.sh"
@@ -20,6 +22,10 @@ packages=(
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+if i686_tests_in_guest; then
+  packages+=(qemu-system-x86 mmdebstrap eatmydata e2fsprogs)
+fi
 
 need_update=0
 if runs_32bit_code; then

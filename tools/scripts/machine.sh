@@ -20,3 +20,15 @@ runs_32bit_code() {
 windows_test_preset() {
   if runs_32bit_code; then echo windows; else echo windows64; fi
 }
+
+# Where the i686 product's Windows tests run: natively where this machine runs 32-bit code, else in
+# the emulated 64-bit guest of tools/vm32, whose kernel runs it. QLR_I686_IN_GUEST forces the guest
+# on any machine (1: with KVM when /dev/kvm is usable; tcg: full emulation, as on our machines
+# without KVM), so the guest stage can be run and timed where 32-bit code runs too.
+i686_tests_in_guest() {
+  case "${QLR_I686_IN_GUEST:-}" in
+    1 | tcg) return 0 ;;
+    '' | 0) ! runs_32bit_code ;;
+    *) echo "QLR_I686_IN_GUEST is 1, tcg or 0, not '$QLR_I686_IN_GUEST'" >&2; return 2 ;;
+  esac
+}

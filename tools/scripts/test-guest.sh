@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The i686 stage where the machine runs no 32-bit code: the product's Windows tests (build/windows,
+# built with its tests) run in an emulated 64-bit guest whose kernel runs 32-bit code
+# (tools/vm32). The guest image and its Wine prefixes are made once per machine and kept in
+# the machine's cache; each run copies fresh prefixes into the build folder: the 32-bit ones
+# (wineprefix, wineprefix-e2e) and the 64-bit one where the i686 setup runs under WOW64
+# (wineprefix-e2e64). The tests' time limits are multiplied by QLR_TIME_SCALE: 10 under full
+# emulation, 2 with KVM, unless set.
+#   usage: test-guest.sh            the tests labelled guest
+#          test-guest.sh --full     the whole i686 suite (all but the reproducible-release checks,
+#                                   which need no Wine and run on this machine)
+#          test-guest.sh CTEST ARGS...   e.g. -R zip_tests
+# Prints ctest's output with its closing summary line and exits with ctest's code: a guest that
+# gives no code, or a selection that finds no test, fails. QLR_I686_IN_GUEST=tcg forces full
+# emulation where KVM is usable (see tools/scripts/machine.sh).
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=$top/build/windows
+. "$top/tools/scripts/machine.sh"
+. "$top/tools/vm32/cache.sh"
+
+if [ "${1:-}" = --full ]; then
+  shift
+  selection=(-LE reproducible)
+elif [ $# -gt 0 ]; then
+  selection=("$@")
+else
+  selection=(-L guest)
+fi
+if [ ! -f "$build/CTestTestfile.cmake" ]; then
+  echo "test-guest.sh: no i686 tests in $build (cmake --preset windows && cmake --build --preset windows)" >&2
+  exit 1
+fi
+
+if [ "${QLR_I686_IN_GUEST:-}" = tcg ]; then
+  export VM32_ACCEL=tcg
+elif [ -z "${VM32_ACCEL:-}" ]; then
+  if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then export VM32_ACCEL=kvm; else export VM32_ACCEL=tcg; fi
+fi
+if [ "$VM32_ACCEL" = kvm ]; then scale=${QLR_TIME_SCALE:-2}; else scale=${QLR_TIME_SCALE:-10}; fi
+
+start=$SECONDS
+vm32_image || exit 1
+vm32_prefixes "$top" || exit 1
+for prefix in wineprefix:win32 wineprefix-e2e:win32 wineprefix-e2e64:win64; do
+  rm -rf "${build:?}/${prefix%%:*}"
+  cp -a "$VM32_PREFIXES/${prefix#*:}" "$build/${prefix%%:*}" || exit 1
+done
+echo "== i686 tests in the guest ($VM32_ACCEL, time scale $scale): ctest ${selection[*]} (guest ready in $((SECONDS - start)) s)"
+
+# The tests read the shared test vectors beside the project, where there are any.
+shares=("$top")
+[ -d "$top/../shared" ] && shares+=("$top/../shared")
+"$top/tools/vm32/run-in-vm.sh" "$VM32_IMAGE" \
+  "bash $(printf '%q ' "$top/tools/vm32/guest-ctest.sh" "$build" "$scale" -j 2 "${selection[@]}")" \
+  "${shares[@]}"

@@ -1,0 +1,26 @@
+#!/bin/bash
+# Run in the guest (test-guest.sh): the i686 build's Windows tests with ctest on an Xvfb display,
+# every time limit of the tests multiplied by TIME_SCALE (QLR_TIME_SCALE).
+# usage: guest-ctest.sh BUILD_DIR TIME_SCALE [CTEST ARGS...]
+set -u
+build=${1:?usage: guest-ctest.sh BUILD_DIR TIME_SCALE [CTEST ARGS...]}
+export QLR_TIME_SCALE=${2:?usage: guest-ctest.sh BUILD_DIR TIME_SCALE [CTEST ARGS...]}
+shift 2
+top=$(cd "$(dirname "$0")/../.." && pwd)
+echo "guest: Linux $(uname -r), $(/usr/lib/wine/wine --version), $(nproc) CPUs, time scale $QLR_TIME_SCALE"
+. "$top/tools/scripts/xvfb.sh"
+start_xvfb || exit 1
+# The test prefix's system processes (services.exe and the others) are started once, here, with
+# their output elsewhere: started by a test they would inherit its output pipe and hold ctest
+# waiting for them until the test's limit. A persistent server keeps them for every test (under
+# full emulation their start costs most of a minute).
+test_prefix=(env WINEPREFIX="$build/wineprefix" WINEARCH=win32)
+"${test_prefix[@]}" "$top/tools/scripts/wine.sh" wineserver -p
+"${test_prefix[@]}" "$top/tools/scripts/wine.sh" cmd /c exit </dev/null >/dev/null 2>&1
+start=$SECONDS
+ctest --test-dir "$build" --output-on-failure --no-tests=error "$@"
+rc=$?
+echo "guest: ctest took $((SECONDS - start)) s"
+"${test_prefix[@]}" "$top/tools/scripts/wine.sh" wineserver -k 2>/dev/null
+stop_xvfb
+exit "$rc"
