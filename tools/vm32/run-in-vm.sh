@@ -6,8 +6,9 @@
 # snapshot: every run starts from the same image and leaves it untouched.
 #
 # usage: run-in-vm.sh IMAGE_DIR 'COMMAND' [SHARED_DIR...]
+# The command sees VM32_ACCEL, the accelerator it runs under.
 # Environment:
-#   VM32_ACCEL    kvm or tcg; by default kvm where /dev/kvm is usable, else tcg (full emulation)
+#   VM32_ACCEL    kvm or tcg; by default kvm where it runs the guest, else tcg (full emulation)
 #   VM32_TIMEOUT  seconds before the guest is stopped (default 7200)
 #   VM32_MEM      guest memory in MiB (default 4096); VM32_SMP guest CPUs (default 2)
 #   VM32_PERSIST  1: the guest's writes to its disk are kept (the image's first boot)
@@ -28,14 +29,34 @@ command -v qemu-system-x86_64 >/dev/null || {
 timeout_s=${VM32_TIMEOUT:-7200}
 log=${VM32_LOG:-$img/last-console.log}
 
+# KVM is used where it runs the guest's kernel. Some machines that are guests themselves offer a
+# /dev/kvm whose guests never get past the kernel's start; so the image's kernel is booted once
+# without a root file system, which under a working KVM panics within seconds, and the answer is
+# kept beside the image.
+kvm_cpu=host,-arch-capabilities
+kvm_runs_guests() {
+  local answer=$img/kvm-runs-guests probe
+  if [ ! -f "$answer" ]; then
+    [ -r /dev/kvm ] && [ -w /dev/kvm ] || return 1
+    probe=$(mktemp)
+    timeout 30 qemu-system-x86_64 -accel kvm -cpu "$kvm_cpu" -m 256 -display none -monitor none \
+      -serial "file:$probe" -no-reboot -nic none -kernel "$img/vmlinuz" -append "console=ttyS0 panic=-1" \
+      </dev/null >/dev/null 2>&1
+    if grep -q 'Kernel panic' "$probe"; then echo yes; else echo no; fi >"$answer" 2>/dev/null
+    rm -f "$probe"
+  fi
+  [ "$(cat "$answer" 2>/dev/null)" = yes ]
+}
 accel=${VM32_ACCEL:-}
 if [ -z "$accel" ]; then
-  if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then accel=kvm; else accel=tcg; fi
+  if kvm_runs_guests; then accel=kvm; else accel=tcg; fi
 fi
 append="console=ttyS0 root=/dev/vda rw rootfstype=ext4 rootflags=noinit_itable init=/usr/local/sbin/vm32-init"
 append="$append panic=1 mitigations=off quiet loglevel=4"
 case "$accel" in
-  kvm) machine=(-accel kvm -cpu host) ;;
+  # The KVM of a machine that is itself a guest may refuse to set IA32_ARCH_CAPABILITIES, and
+  # QEMU then stops at once ("failed to set MSR 0x10a"); our guest has no use for it.
+  kvm) machine=(-accel kvm -cpu "$kvm_cpu") ;;
   tcg)
     # smap=off: QEMU 7.2's TCG reads the stack of a 32-bit IRET made in user mode with supervisor
     # rights; with SMAP on (as -cpu max offers and Debian's kernel enables) that read faults, the
@@ -57,7 +78,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-printf '#!/bin/bash\n%s\n' "$command" >"$ctl/command.sh"
+printf '#!/bin/bash\nexport VM32_ACCEL=%s\n%s\n' "$accel" "$command" >"$ctl/command.sh"
 : >"$ctl/output"
 shares=()
 n=0
