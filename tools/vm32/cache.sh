@@ -94,7 +94,7 @@ vm32_image() {
 }
 
 vm32_prefixes() {
-  local top=$1 key dir start
+  local top=$1 key dir start arch
   key=$(sha256sum "$top/tools/scripts/wine.sh" | cut -c1-16)
   dir=$VM32_IMAGE/prefixes-$key
   # Held shared for as long as the caller runs, as the image's.
@@ -106,12 +106,14 @@ vm32_prefixes() {
       echo "vm32: making the 32-bit and 64-bit Wine prefixes in the guest (once per image and wine.sh)" >&2
       rm -rf "$dir.partial"
       mkdir -p "$dir.partial"
-      if ! "$vm32_here/run-in-vm.sh" "$VM32_IMAGE" "bash '$vm32_here/guest-prefixes.sh' '$dir.partial'" \
-             "$top" "$dir.partial" >&2; then
-        echo "vm32: the Wine prefixes could not be made" >&2
-        flock -u "$VM32_PREFIXES_LOCK"
-        return 1
-      fi
+      for arch in win32 win64; do
+        if ! "$vm32_here/run-in-vm.sh" "$VM32_IMAGE" "bash '$vm32_here/guest-prefixes.sh' '$dir.partial' $arch" \
+               "$top" "$dir.partial" >&2; then
+          echo "vm32: the $arch Wine prefix could not be made" >&2
+          flock -u "$VM32_PREFIXES_LOCK"
+          return 1
+        fi
+      done
       mv "$dir.partial" "$dir"
       echo "vm32: prefixes made in $((SECONDS - start)) s" >&2
     fi
