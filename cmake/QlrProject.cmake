@@ -20,7 +20,18 @@ if(QLR_WINDOWS)
   configure_file(${PROJECT_SOURCE_DIR}/tools/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  # Every limit a Windows test waits by (tests/time_scale.h), and ctest's own time-out for it, is
+  # multiplied by this: the stage that runs the tests on an emulated machine sets it; 1 natively.
+  set(QLR_TIME_SCALE 1 CACHE STRING "Factor for the time limits of the Windows tests (an emulated machine is slower)")
 endif()
+
+# qlr_windows_test_limits(test TIMEOUT): ctest's time-out for a Windows test, and the time scale
+# for what the test waits by itself.
+function(qlr_windows_test_limits test timeout)
+  math(EXPR scaled "${timeout} * ${QLR_TIME_SCALE}")
+  set_tests_properties(${test} PROPERTIES TIMEOUT ${scaled})
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT QLR_TIME_SCALE=${QLR_TIME_SCALE})
+endfunction()
 
 if(QLR_SANITIZE AND NOT QLR_WINDOWS)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -63,7 +74,8 @@ function(qlr_add_test name)
   qlr_target_warnings(${name})
   if(QLR_WINDOWS)
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS windows)
+    set_tests_properties(${name} PROPERTIES LABELS windows)
+    qlr_windows_test_limits(${name} 600)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS host
                          ENVIRONMENT "QLR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

@@ -22,6 +22,11 @@ void CheckString(Report& r, HKEY root, const std::wstring& key, const std::wstri
 void CheckDword(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, DWORD expected,
                 std::string_view what);
 
+// The 32-bit setup on 64-bit Windows, as the 64-bit side of the machine sees what it left: its
+// machine-wide settings only in the registry's 32-bit view (Software\WOW6432Node), and the client
+// library only in the 32-bit system folder (syswow64). The driver itself must run under WOW64.
+void CheckWow64Views(Report& r, const std::wstring& folder);
+
 // A carried archive as the build made it ("CACFILE.zip", "FIREBIRD.zip"), in the folder the
 // script that runs the driver names in QLR_E2E_ARCHIVES.
 std::wstring CarriedArchive(const std::wstring& name);
@@ -72,9 +77,6 @@ std::wstring DesktopShortcutTarget();
 
 // None of the seven shortcuts is there.
 void CheckNoShortcuts(Report& r);
-
-// Removes every shortcut a run may leave, so a scenario starts without them.
-void RemoveShortcuts();
 
 // The stand-in database file at `path`, written for `regime`.
 void CheckDatabaseFile(Report& r, const std::wstring& path, const std::string& regime);

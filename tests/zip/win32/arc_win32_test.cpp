@@ -9,6 +9,7 @@
 #include <map>
 #include <thread>
 
+#include "tests/time_scale.h"
 #include "tests/zip/zip_builder.h"
 #include "zip/archiver.h"
 #include "zip/arc_worker.h"
@@ -55,7 +56,7 @@ class BoxDriver {
  private:
   void Run(const std::function<void(HWND, std::map<std::string, Control>&)>& act) {
     // Bounded by attempts, not by a clock: a box that never comes fails the test below.
-    for (int attempt = 0; attempt < 400 && !found; ++attempt) {
+    for (int attempt = 0; attempt < qlr_test::ScaledAttempts(400) && !found; ++attempt) {
       HWND box = FindBox();
       if (!box) {
         Sleep(50);
