@@ -1,5 +1,6 @@
 #include "tools/e2e/progress_hold.h"
 
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "tools/e2e/progress_hold_names.h"
 
 namespace {
