@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "app/setup_form.h"
+#include "platform/codepages.h"
+#include "platform/platform.h"
 
 namespace app {
 namespace {
+
+// Windows paths hold at most 259 characters (MAX_PATH less its terminating NUL).
+constexpr size_t kMaxPathLength = 259;
 
 constexpr char kBadFolder[] = "Thư mục ứng dụng không hợp lệ.\r\n";
 constexpr char kBadDatabase[] = "Tệp cơ sở dữ liệu không hợp lệ.\r\n";
@@ -50,8 +54,10 @@ bool ChangedByWindows(const std::wstring& path) {
   }
 }
 
-// Measured in the system code page: that is the form the run and the engine write with.
-size_t AnsiLength(const std::wstring& text) { return TFCaiDat::Ansi(text).size(); }
+// The system code page's form is the one the run and the engine write with.
+std::string Ansi(const std::wstring& text, bool* lossless = nullptr) {
+  return platform::Current().codepages.WideToAnsi(text, lossless);
+}
 
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
   if (text.size() < suffix.size()) return false;
@@ -61,7 +67,7 @@ bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
 
 bool FullAndLossless(const std::wstring& path) {
   bool lossless = true;
-  TFCaiDat::Ansi(path, &lossless);
+  Ansi(path, &lossless);
   return lossless && IsAbsolute(path);
 }
 
@@ -70,7 +76,7 @@ bool FullAndLossless(const std::wstring& path) {
 std::string FolderRefusal(const std::wstring& folder, size_t laid_down, bool as_typed) {
   if (as_typed && !FullAndLossless(folder)) return std::string(kBadFolder) + kNotFullFolder;
   if (ChangedByWindows(folder)) return std::string(kBadFolder) + kChangedByWindows;
-  if (AnsiLength(folder) + laid_down <= kMaxPathLength) return {};
+  if (Ansi(folder).size() + laid_down <= kMaxPathLength) return {};
   std::string reason = kFolderTooLong;
   const size_t longest_folder = laid_down < kMaxPathLength ? kMaxPathLength - laid_down : 0;
   reason.replace(reason.find("%u"), 2, std::to_string(longest_folder));
@@ -81,7 +87,7 @@ std::string DatabaseRefusal(const std::wstring& path) {
   if (!FullAndLossless(path)) return std::string(kBadDatabase) + kNotFullDatabase;
   if (ChangedByWindows(path)) return std::string(kBadDatabase) + kChangedByWindows;
   const std::wstring file = EndsWithNoCase(path, kDatabaseExtension) ? path : path + kDatabaseExtension;
-  if (AnsiLength(file) > kMaxPathLength) return std::string(kBadDatabase) + kDatabaseTooLong;
+  if (Ansi(file).size() > kMaxPathLength) return std::string(kBadDatabase) + kDatabaseTooLong;
   return {};
 }
 

@@ -7,19 +7,16 @@
 
 namespace app {
 
-// Windows paths hold at most 259 characters (MAX_PATH less its terminating NUL).
-constexpr size_t kMaxPathLength = 259;
-
 // The box text that refuses `folder` as the application folder, or empty text when it is taken.
 // `laid_down` is the length of the longest path, its leading "\" included, that the installation
 // writes below the folder. With `as_typed`, the folder page's rules come first: a full path
-// ("X:\..." or "\\server\share...") that the system code page holds. The run checks only what
-// would send its files elsewhere or stop it part way: it also takes the empty folder (the current
-// one) and a folder recorded by an earlier installation.
+// ("X:\..." or "\\server\share...") that the system code page holds. Without, only what would
+// send the files elsewhere or stop the run part way is refused: the run takes the empty folder
+// (the current one) too.
 std::string FolderRefusal(const std::wstring& folder, size_t laid_down, bool as_typed);
 
-// The same for the database file `path` as typed on the database page; the library that makes it
-// adds ".fdb" when the name lacks it.
+// The same for the database file `path` typed on the database page, measured with the ".fdb" that
+// the file's name takes when it lacks one.
 std::string DatabaseRefusal(const std::wstring& path);
 
 }  // namespace app

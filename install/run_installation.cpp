@@ -101,8 +101,9 @@ bool TFCaiDat::RunInstallation() {
   ProgressBar1.SetVisible(true);
   FOldServerNotRemoved = false;
 
-  // The folder page refuses such a folder; the run checks again, so that a folder that comes
-  // another way (one an earlier setup recorded) makes or records nothing before it fails.
+  // The folder page refuses a folder that Windows would change or that cannot hold what the run
+  // lays down; checked again here, a folder that comes another way (one an earlier setup
+  // recorded) makes and records nothing before it would fail part way.
   if (Refused(app::FolderRefusal(Edit_AppPath.Text(), LongestPathBelowFolder(), false))) return false;
   if (!CreateApplicationFolder(*this, folder)) return false;
   MigrateSettings();
