@@ -221,7 +221,8 @@ int TemporaryCopies() {
   if (!GetTempPathW(MAX_PATH, temp)) return -1;
   int count = 0;
   std::error_code ec;
-  for (const auto& item : fs::directory_iterator(temp, ec)) count += item.path().filename().wstring().starts_with(L"zip");
+  for (const auto& item : fs::directory_iterator(temp, ec))
+    count += item.path().filename().wstring().starts_with(L"zip");
   return count;
 }
 
