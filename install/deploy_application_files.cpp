@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "app/setup_form.h"
+#include "install/carried_steps.h"
 #include "platform/codepages.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -103,6 +105,20 @@ bool TFCaiDat::DeployApplicationFiles() {
   }
   return true;
 }
+
+namespace install {
+
+size_t LongestDeployedPath() {
+  size_t longest = 0;
+  for (const Row& row : kTable) {
+    if (row.base == Row::Sys) continue;
+    const size_t below = (row.base == Row::Udf ? std::strlen(kUdfBelowApp) : 0) + std::strlen(row.destination);
+    longest = std::max(longest, below);
+  }
+  return longest;
+}
+
+}  // namespace install
 
 // Only a whole extraction is written: when the component gives nothing, or less than the entry
 // holds (absent, password refused, damaged), the step stops with the entry named, and a file at

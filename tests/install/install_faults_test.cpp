@@ -97,6 +97,33 @@ const FaultCase kFaults[] = {
        EXPECT_TRUE(m.sim.shell().Calls().empty());
      },
      [](Machine& m) { m.sim.files().CreateDir("C:\\Khong"), m.sim.files().CreateDir("C:\\Khong\\Co"); }},
+    // A folder the folder page would refuse, reaching the run as an upgrade's recorded folder may:
+    // the run refuses it with the page's text before it makes or records anything.
+    {"the folder is too long for the longest file laid down under it", false,
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\" + std::wstring(230, L'q')); },
+     // The longest file is "\MauImport\Mau Import - Phieu nhap xuat hang hoa.xls", 52 characters.
+     "Thư mục ứng dụng không hợp lệ.\r\nĐường dẫn quá dài: các tệp cài vào thư mục này sẽ vượt quá 259 ký "
+     "tự. Hãy chọn thư mục có đường dẫn không quá 207 ký tự.",
+     false,
+     [](Machine& m) {
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\" + std::string(230, 'q')));
+       EXPECT_FALSE(m.AppPath());
+       EXPECT_FALSE(m.sim.registry().GetString(RootKey::ClassesRoot, ".fdb", ""));
+       EXPECT_FALSE(m.sim.files().FileExists(kEngine));
+       EXPECT_TRUE(m.sim.shell().Calls().empty());
+       EXPECT_TRUE(m.sim.files().FindFiles(m.sim.files().TempPath() + "*").empty());
+     },
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar"); }},
+    {"the folder has a \"..\" part", false, [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar\\..\\Q2"); },
+     "Thư mục ứng dụng không hợp lệ.\r\nĐường dẫn không được có phần là \".\" hay \"..\", hay phần kết thúc bằng "
+     "dấu chấm hoặc dấu cách: Windows sẽ bỏ chúng đi và các tệp sẽ nằm ở một thư mục khác.",
+     false,
+     [](Machine& m) {
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\Q2"));
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\Quenlar"));
+       EXPECT_FALSE(m.AppPath());
+     },
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar"); }},
     {"a file has the folder's name", false, [](Machine& m) { m.Put("C:\\Quenlar", "a file"); },
      FolderNotMade("C:\\Quenlar"), false,
      [](Machine& m) {
@@ -141,7 +168,8 @@ const FaultCase kFaults[] = {
      [](Machine& m) {
        auto copies = std::make_shared<int>(0);
        m.sim.files().FailWrites([&m, copies](const std::string& path) {
-         if (path.ends_with("zip") && ++*copies == 2) m.sim.files().LimitWrites(100);  // the server's, then the payload's
+         // The folder check reads the server's, the server step extracts it, then the payload's.
+         if (path.ends_with("zip") && ++*copies == 3) m.sim.files().LimitWrites(100);
          return false;
        });
      },
