@@ -122,9 +122,9 @@ bool StoredNameTooLong(const std::string& stored, bool utf8) {
   if (stored.size() <= kMaxStoredName) return false;
   if (!utf8) return true;
   const std::wstring wide = platform::Current().codepages.Utf8ToWide(stored);
+  // Wide texts are UTF-32 off Windows, where a character past U+FFFF is one unit, not Windows' two.
   size_t units = wide.size();
-  if constexpr (sizeof(wchar_t) > 2)  // UTF-32 off Windows: past U+FFFF Windows needs two units
-    for (wchar_t c : wide) units += uint32_t(c) > 0xFFFF;
+  for (wchar_t c : wide) units += (uint32_t(c) >> 16) != 0;
   return units > kMaxStoredName;
 }
 

@@ -36,7 +36,7 @@ struct CentralEntry {
   std::string name;      // as the caller is told of it and as specs select it: ANSI
   std::string diskName;  // as it goes to disk: the same, or UTF-8 when `utf8`
   bool utf8 = false;
-  bool cut = false;      // the stored name was longer than a path can be: these are not its names
+  bool cut = false;      // the stored name is longer than any path: the names above are its start
 };
 
 enum class Next { Entry, StopCall };
