@@ -447,8 +447,8 @@ std::string Repeat(const std::string& text, int times) {
 fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // Windows measures a path in UTF-16 units, whatever its letters take in UTF-8, so a flagged name
-// is measured so too; and no entry is ever written under a name cut to fit, which could be the
-// name of another entry or of nothing it was.
+// is measured so too; and no entry is ever written under a name cut to fit: the cut name is never
+// its own and may be another entry's.
 TEST_F(ExtractTest, LongNamesAreMeasuredAsWindowsDoesAndNeverWrittenCut) {
   constexpr std::uint16_t kUtf8 = 0x0800;
   const std::string u = "\xE1\xBB\xAF";  // "ữ", three bytes in UTF-8
