@@ -97,6 +97,12 @@ class Win32Component : public ::testing::Test {
     folder_ = std::string(temp) + "qlrzip_test_" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder_.c_str(), nullptr);
   }
+  ~Win32Component() override {
+    // An extraction leaves its folder the current one, which Windows will not remove.
+    std::error_code ec;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(ec), ec);
+    std::filesystem::remove_all(folder_, ec);
+  }
   std::string folder_;
   TArchiver arc;
 };
