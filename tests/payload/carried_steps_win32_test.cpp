@@ -205,8 +205,12 @@ TEST_F(CarriedStepsWin32Test, ACarriedArchiveOpensFromItsOwnTemporaryCopy) {
   EXPECT_NE(second, first);
   EXPECT_TRUE(SameBytes(Read(second), Read(kPackager + "\\FIREBIRD.zip")));
   EXPECT_EQ(form_->Archiver1->Count(), 40);  // its three folder entries are not listed
-  EXPECT_NE(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Each copy is the component's: the first goes with the next opening, the last with the form.
+  EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(boxes_.shown.empty());
+  form_.reset();
+  EXPECT_EQ(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Where the server machine's 24 files land, below the folder or in the system folder, and the

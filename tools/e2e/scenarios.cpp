@@ -269,6 +269,7 @@ void NewInstallation(const std::wstring& program, Report& r) {
   CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"DataBase", kFolder + L"\\qlkt.fdb", "HKCU DataBase");
   CheckDatabaseFile(r, kFolder + L"\\qlkt.fdb", "TT133");
   walk.Finish();
+  CheckTemporaryFolderClean(r);
 }
 
 // The control registration runs the folder's REGSVR32.exe (the carried stand-in), which records
