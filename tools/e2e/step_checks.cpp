@@ -446,6 +446,10 @@ void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::s
 }
 
 void CheckTemporaryFolderClean(Report& r) {
+  // Only what was written since this driver started counts: the scenarios share a prefix, and a
+  // setup stopped by force in an earlier run may have left its copy behind.
+  FILETIME started{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &started, &exited, &kernel, &user);
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);
   auto ends_with = [](const std::wstring& name, const wchar_t* end) {
@@ -458,7 +462,11 @@ void CheckTemporaryFolderClean(Report& r) {
     const std::wstring name = item.path().filename().wstring();
     const bool copy = name.size() > 6 && _wcsnicmp(name.c_str(), L"zip", 3) == 0 &&
                       (ends_with(name, L"zip") || ends_with(name, L".tmp"));
-    if (copy || ends_with(name, L".~partial")) left += " " + Utf8(name);
+    if (!copy && !ends_with(name, L".~partial")) continue;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(item.path().c_str(), GetFileExInfoStandard, &data) &&
+        CompareFileTime(&data.ftLastWriteTime, &started) >= 0)
+      left += " " + Utf8(name);
   }
   r.Check(left.empty(), "the temporary folder holds nothing of the setup's" + (left.empty() ? "" : ":" + left));
 }
