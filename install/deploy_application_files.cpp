@@ -103,7 +103,7 @@ bool TFCaiDat::DeployApplicationFiles() {
       ProgressBar1.StepBy(1);
     }
   } catch (const platform::EDiskFull& e) {
-    // The file is named so that the administrator knows which drive to free; nothing else is lost.
+    // Named so that the administrator knows which drive to free; the earlier file stays whole.
     std::string text = kDiskFull;
     text.replace(text.find("%s"), 2, platform::AnsiToUtf8(e.Path()));
     return stop(text);
