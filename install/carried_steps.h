@@ -2,6 +2,7 @@
 // Steps of the install run that work with what the setup carries, for RunInstallation.
 #include <cstddef>
 #include <memory>
+#include <string>
 
 class TFCaiDat;
 namespace zip {
@@ -21,5 +22,9 @@ void WriteEngineLibrary(TFCaiDat& form);
 // The length of the longest path, its leading "\" included, that the deployment writes below the
 // application folder: the payload's files go under names of its own table, some in sub-folders.
 size_t LongestDeployedPath();
+
+// Creates or replaces `path` with `data`; an earlier file stays whole when this fails. Raises
+// platform::EDiskFull when the volume runs out of room, else "Cannot create file <path>".
+void WriteWholeFile(const std::string& path, const void* data, size_t size);
 
 }  // namespace install

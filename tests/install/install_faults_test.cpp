@@ -24,6 +24,11 @@ constexpr char kCloseApplication[] = "Đóng ứng dụng Quenlar Accounting tr�
 constexpr char kEngine[] = "C:\\Windows\\ZIPENG179.DLL";
 constexpr char kProgram[] = "C:\\Quenlar\\zozazera.exe";
 
+std::string DiskFull(const std::string& file) {
+  return "Không đủ chỗ trống trên ổ đĩa để ghi tệp:\r\n" + file +
+         "\r\nHãy giải phóng dung lượng trên ổ đĩa này rồi chạy lại bộ cài đặt.";
+}
+
 std::string FolderNotMade(const std::string& folder) {
   return "Không tạo được thư mục ứng dụng:\r\n" + folder +
          "\r\nHãy chọn thư mục khác; thư mục chứa nó phải có sẵn và cho phép ghi.";
@@ -158,7 +163,7 @@ const FaultCase kFaults[] = {
          return false;
        });
      },
-     kCloseApplication, false,
+     DiskFull(kProgram), false,
      [](Machine& m) {
        EXPECT_EQ(m.Read(kProgram), SmallContent("vereru_ib.exe", 1));
        EXPECT_EQ(m.PartialFiles(), 0);
@@ -173,7 +178,7 @@ const FaultCase kFaults[] = {
          return false;
        });
      },
-     "Cannot create file C:\\Windows\\Temp\\zip", true,
+     "Not enough room on the disk for file C:\\Windows\\Temp\\zip", true,
      [](Machine& m) {
        EXPECT_EQ(m.PartialFiles(), 0);
        EXPECT_TRUE(m.sim.files().FileExists("C:\\Quenlar\\Firebird-2.5.7.2\\bin\\fbserver.exe"));

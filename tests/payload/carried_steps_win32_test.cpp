@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -205,8 +206,12 @@ TEST_F(CarriedStepsWin32Test, ACarriedArchiveOpensFromItsOwnTemporaryCopy) {
   EXPECT_NE(second, first);
   EXPECT_TRUE(SameBytes(Read(second), Read(kPackager + "\\FIREBIRD.zip")));
   EXPECT_EQ(form_->Archiver1->Count(), 40);  // its three folder entries are not listed
-  EXPECT_NE(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Each copy is the component's: the first goes with the next opening, the last with the form.
+  EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(boxes_.shown.empty());
+  form_.reset();
+  EXPECT_EQ(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Where the server machine's 24 files land, below the folder or in the system folder, and the
@@ -300,6 +305,28 @@ TEST_F(CarriedStepsWin32Test, AProgramHeldOpenStopsTheDeploymentThereWithTheClos
   EXPECT_EQ(Read(library), "earlier");
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\MauImport").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(form_->FUdfDir.empty()) << "a workstation has no UDF folder";
+}
+
+// A volume that fills up (named by QLR_FULL_DRIVE: a small one that full_drive.sh mounts for the
+// run): the box names the file that did not fit, and the earlier one stays whole.
+TEST_F(CarriedStepsWin32Test, AVolumeThatFillsUpStopsTheDeploymentWithABoxNamingTheFile) {
+  const char* small_volume = std::getenv("QLR_FULL_DRIVE");
+  if (!small_volume) GTEST_SKIP() << "no small volume named by QLR_FULL_DRIVE";
+  const std::string folder = small_volume;
+  install::WriteEngineLibrary(*form_);
+  form_->rdo_MayTram.SetChecked(true);
+  form_->Edit_AppPath.SetText(TFCaiDat::FromAnsi(folder));
+  const std::string program = folder + "\\zozazera.exe";  // the first file there, larger than the volume
+  ASSERT_TRUE(real_.files.WriteFile(program, "earlier", 7));
+
+  EXPECT_FALSE(form_->DeployApplicationFiles());
+
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0], "Không đủ chỗ trống trên ổ đĩa để ghi tệp:\r\n" + program +
+                                 "\r\nHãy giải phóng dung lượng trên ổ đĩa này rồi chạy lại bộ cài đặt.");
+  EXPECT_EQ(form_->ProgressBar1.Position(), 0);
+  EXPECT_EQ(Read(program), "earlier");
+  EXPECT_FALSE(real_.files.FileExists(program + ".~partial"));
 }
 
 }  // namespace

@@ -262,6 +262,7 @@ void NewInstallation(const std::wstring& program, Report& r) {
   CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"DataBase", kFolder + L"\\qlkt.fdb", "HKCU DataBase");
   CheckDatabaseFile(r, kFolder + L"\\qlkt.fdb", "TT133");
   walk.Finish();
+  CheckTemporaryFolderClean(r);
 }
 
 // The same with the i686 setup in a 64-bit prefix, as on 64-bit Windows: and the 32-bit views hold

@@ -448,4 +448,30 @@ void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::s
   if (lines.find(expected) == std::string::npos) r.Note("the setup wrote: " + lines);
 }
 
+void CheckTemporaryFolderClean(Report& r) {
+  // Only what was written since this driver started counts: the scenarios share a prefix, and a
+  // setup stopped by force in an earlier run may have left its copy behind.
+  FILETIME started{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &started, &exited, &kernel, &user);
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  auto ends_with = [](const std::wstring& name, const wchar_t* end) {
+    const size_t n = wcslen(end);
+    return name.size() >= n && _wcsicmp(name.c_str() + name.size() - n, end) == 0;
+  };
+  std::string left;
+  std::error_code ec;
+  for (const auto& item : std::filesystem::directory_iterator(temp, ec)) {
+    const std::wstring name = item.path().filename().wstring();
+    const bool copy = name.size() > 6 && _wcsnicmp(name.c_str(), L"zip", 3) == 0 &&
+                      (ends_with(name, L"zip") || ends_with(name, L".tmp"));
+    if (!copy && !ends_with(name, L".~partial")) continue;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(item.path().c_str(), GetFileExInfoStandard, &data) &&
+        CompareFileTime(&data.ftLastWriteTime, &started) >= 0)
+      left += " " + Utf8(name);
+  }
+  r.Check(left.empty(), "the temporary folder holds nothing of the setup's" + (left.empty() ? "" : ":" + left));
+}
+
 }  // namespace e2e

@@ -88,4 +88,9 @@ bool FirewallLinesWritten(const std::wstring& output_file);
 // what the setup wrote to `output_file`.
 void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::string& folder);
 
+// The temporary folder holds nothing the setup wrote during this scenario: no copy of a carried
+// archive ("zip....zip"), no temporary name made on the way to one ("zip....tmp"), no write left
+// half-done ("....~partial").
+void CheckTemporaryFolderClean(Report& r);
+
 }  // namespace e2e
