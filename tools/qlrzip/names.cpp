@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 #include "platform/codepages.h"
 #include "zip/arc_file.h"
@@ -77,14 +78,24 @@ bool ReadCentralRecord(zip::ArcFile& file, std::array<uint8_t, zip::kCentralHead
 
 }  // namespace
 
-EntryNames::EntryNames(const zip::TArchiver& arc, const std::string& path) {
+EntryNames::EntryNames(const zip::TArchiver& arc, const std::string& path) : arc_(arc) {
   // The listed names, converted, until the directory is read again.
   for (int i = 0; i < arc.Count(); ++i) {
     const std::string& listed = arc.DirEntry(i).FileName;
     entries_.push_back({listed, platform::AnsiToUtf8(listed)});
   }
   zip::ArcFile file;
-  if (arc.IsSpanned() || !file.OpenRead(path) || !file.Seek(arc.ZipSOC())) return;
+  if (!arc.IsSpanned() && file.OpenRead(path) && file.Seek(arc.ZipSOC())) ReadRealNames(file);
+  std::map<std::string, int> listed;  // how many entries are listed under each name
+  for (const Name& n : entries_) ++listed[zip::ForwardToBackslash(n.listed)];
+  for (const Name& n : entries_)
+    if (n.real != platform::AnsiToUtf8(n.listed) && listed[zip::ForwardToBackslash(n.listed)] == 1) lossy_.push_back(&n);
+  std::sort(lossy_.begin(), lossy_.end(), [](const Name* a, const Name* b) { return a->listed.size() > b->listed.size(); });
+}
+
+// The directory again, record by record from where the component found it.
+void EntryNames::ReadRealNames(zip::ArcFile& file) {
+  const zip::TArchiver& arc = arc_;
   std::vector<Name> entries, folders;
   std::array<uint8_t, zip::kCentralHeaderSize> header{};
   std::string raw;
@@ -120,20 +131,12 @@ bool EntryNames::NotUtf8(const std::string& listed) const {
 }
 
 std::string EntryNames::ShownText(const std::string& text) const {
-  // The names whose listed form lost letters, longest first, each one only where it names a single
-  // entry; the engine writes "/" or "\" between folders.
-  std::vector<const Name*> lossy;
-  for (const Name& n : entries_) {
-    if (n.real == platform::AnsiToUtf8(n.listed)) continue;
-    const auto same = [&](const Name& m) { return zip::ForwardToBackslash(m.listed) == zip::ForwardToBackslash(n.listed); };
-    if (std::count_if(entries_.begin(), entries_.end(), same) == 1) lossy.push_back(&n);
-  }
-  std::sort(lossy.begin(), lossy.end(), [](const Name* a, const Name* b) { return a->listed.size() > b->listed.size(); });
+  // The engine writes "/" or "\" between folders.
   std::string shown;
   size_t plain = 0;  // where the text not yet shown begins
   for (size_t at = 0; at < text.size();) {
     const Name* found = nullptr;
-    for (const Name* n : lossy) {
+    for (const Name* n : lossy_) {
       if (text.size() - at >= n->listed.size() &&
           zip::ForwardToBackslash(text.substr(at, n->listed.size())) == zip::ForwardToBackslash(n->listed)) {
         found = n;
@@ -153,16 +156,25 @@ std::string EntryNames::ShownText(const std::string& text) const {
   return shown + platform::AnsiToUtf8(text.substr(plain));
 }
 
-std::vector<std::string> EntryNames::Specs(const std::string& typed) const {
+EntryNames::Selection EntryNames::Select(const std::string& typed) const {
   const std::optional<std::u32string> spec = Letters(typed);
   bool lossless = true;
-  std::string in_code_page = spec ? platform::Utf8ToAnsi(typed, &lossless) : typed;
-  if (lossless) return {in_code_page};
-  std::vector<std::string> listed;
-  for (const std::vector<Name>* names : {&entries_, &folders_})
-    for (const Name& n : *names)
-      if (const auto real = Letters(n.real); real && Matches(*spec, *real)) listed.push_back(n.listed);
-  return listed;
+  const std::string in_code_page = spec ? platform::Utf8ToAnsi(typed, &lossless) : typed;
+  Selection selection;
+  if (lossless) {
+    selection.specs = {in_code_page};
+    for (int i = -1; arc_.Find(in_code_page, i);) selection.entries.push_back(i);
+    return selection;
+  }
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (const auto real = Letters(entries_[i].real); real && Matches(*spec, *real)) {
+      selection.specs.push_back(entries_[i].listed);
+      selection.entries.push_back(int(i));
+    }
+  }
+  for (const Name& n : folders_)
+    if (const auto real = Letters(n.real); real && Matches(*spec, *real)) selection.specs.push_back(n.listed);
+  return selection;
 }
 
 std::optional<std::string> EntryNames::ListedName(const std::string& typed) const {

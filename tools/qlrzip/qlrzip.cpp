@@ -219,8 +219,9 @@ class Tool {
   // A name the component or the engine reports, as the user reads it.
   std::string Shown(const std::string& listed) const {
     if (!names_) return platform::AnsiToUtf8(listed);
-    const int index = arc_.IndexOf(listed);
-    return index >= 0 && arc_.DirEntry(index).FileName == listed ? names_->Shown(index) : names_->ShownText(listed);
+    for (int i = 0; i < arc_.Count(); ++i)
+      if (arc_.DirEntry(i).FileName == listed) return names_->Shown(i);
+    return names_->ShownText(listed);
   }
 
   // The password for one request: typed at the terminal, or none when there is nobody to ask. A
@@ -296,31 +297,27 @@ int List(Tool& t, const Options& o) {
   return std::fflush(stdout) == 0 ? kOk : kSomeFailed;
 }
 
-// How many entries the run must handle: all of them, folder entries included, without specs;
-// else those of the directory that some spec selects. An entry the engine leaves out with only
-// a warning (a name it refuses, a path too long) is then still a failure of the run.
-int Selected(const TArchiver& arc) {
-  if (arc.FSpecArgs.empty() || arc.FSpecArgs[0] == "*.*") return arc.Count() + arc.DirOnlyCount();
-  std::vector<bool> chosen(size_t(arc.Count()), false);
-  for (const std::string& spec : arc.FSpecArgs)
-    for (int i = -1; arc.Find(spec, i);) chosen[size_t(i)] = true;
-  return int(std::count(chosen.begin(), chosen.end(), true));
-}
-
 int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   TArchiver& arc = t.arc();
-  // Each typed spec as the component selects by; one that selects nothing is said so here, since
-  // the engine never sees it.
+  // What the typed specs select, as the component selects by. How many entries the run must
+  // handle: all of them, folder entries included, without specs; else those of the directory
+  // that some spec selects. An entry the engine leaves out with only a warning (a name it refuses,
+  // a path too long) is then still a failure of the run. A spec that selects nothing by its real
+  // letters is said so here, since the engine never sees it.
   arc.FSpecArgs.clear();
+  std::vector<bool> chosen(size_t(arc.Count()), false);
   for (const std::string& typed : o.specs) {
-    const std::vector<std::string> specs = t.names().Specs(typed);
-    if (specs.empty()) Print(stderr, "Filespec Not Matched: %s\n", typed.c_str());
-    arc.FSpecArgs.insert(arc.FSpecArgs.end(), specs.begin(), specs.end());
+    const EntryNames::Selection selection = t.names().Select(typed);
+    if (selection.specs.empty()) Print(stderr, "Filespec Not Matched: %s\n", typed.c_str());
+    arc.FSpecArgs.insert(arc.FSpecArgs.end(), selection.specs.begin(), selection.specs.end());
+    for (int i : selection.entries) chosen[size_t(i)] = true;
   }
   if (!o.specs.empty() && arc.FSpecArgs.empty()) {
     Print(stderr, "%s: nothing extracted\n", o.archive.c_str());
     return kSomeFailed;
   }
+  const bool all = arc.FSpecArgs.empty() || arc.FSpecArgs[0] == "*.*";
+  const int selected = all ? arc.Count() + arc.DirOnlyCount() : int(std::count(chosen.begin(), chosen.end(), true));
   if (test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrTest};
   } else {
@@ -334,7 +331,6 @@ int Extract(Tool& t, const Options& o, Machine& m, bool test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrDirNames, zip::ExtrOptsEnum::ExtrForceDirs};
     if (o.overwrite) arc.ExtrOptions.Add(zip::ExtrOptsEnum::ExtrOverWrite);
   }
-  const int selected = Selected(arc);
   const int result = arc.Extract();
   t.EndBar();
   if (result < 0) return kBadUsage;
