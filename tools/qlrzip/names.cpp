@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
+#include <functional>
 
 #include "platform/codepages.h"
 #include "zip/arc_file.h"
@@ -88,9 +88,14 @@ EntryNames::EntryNames(const zip::TArchiver& arc, const std::string& path) : arc
   if (!arc.IsSpanned() && file.OpenRead(path) && file.Seek(arc.ZipSOC())) ReadRealNames(file);
   std::map<std::string, int> listed;  // how many entries are listed under each name
   for (const Name& n : entries_) ++listed[zip::ForwardToBackslash(n.listed)];
-  for (const Name& n : entries_)
-    if (n.real != platform::AnsiToUtf8(n.listed) && listed[zip::ForwardToBackslash(n.listed)] == 1) lossy_.push_back(&n);
-  std::sort(lossy_.begin(), lossy_.end(), [](const Name* a, const Name* b) { return a->listed.size() > b->listed.size(); });
+  for (const Name& n : entries_) {
+    const std::string key = zip::ForwardToBackslash(n.listed);
+    if (n.real == platform::AnsiToUtf8(n.listed) || listed[key] != 1) continue;
+    lossy_.emplace(key, n.real);
+    lossyLengths_.push_back(key.size());
+  }
+  std::sort(lossyLengths_.begin(), lossyLengths_.end(), std::greater<>());
+  lossyLengths_.erase(std::unique(lossyLengths_.begin(), lossyLengths_.end()), lossyLengths_.end());
 }
 
 // The directory again, record by record from where the component found it.
@@ -131,26 +136,30 @@ bool EntryNames::NotUtf8(const std::string& listed) const {
 }
 
 std::string EntryNames::ShownText(const std::string& text) const {
-  // The engine writes "/" or "\" between folders.
+  // A letter lost to the code page is a "?": a text without one names no such entry.
+  if (lossy_.empty() || text.find('?') == std::string::npos) return platform::AnsiToUtf8(text);
   std::string shown;
   size_t plain = 0;  // where the text not yet shown begins
   for (size_t at = 0; at < text.size();) {
-    const Name* found = nullptr;
-    for (const Name* n : lossy_) {
-      if (text.size() - at >= n->listed.size() &&
-          zip::ForwardToBackslash(text.substr(at, n->listed.size())) == zip::ForwardToBackslash(n->listed)) {
-        found = n;
+    size_t length = 0;
+    std::map<std::string, std::string>::const_iterator found;
+    for (size_t l : lossyLengths_) {
+      if (l > text.size() - at) continue;
+      found = lossy_.find(zip::ForwardToBackslash(text.substr(at, l)));
+      if (found != lossy_.end()) {
+        length = l;
         break;
       }
     }
-    if (!found) {
+    if (length == 0) {
       ++at;
       continue;
     }
-    std::string real = found->real;
-    if (text.compare(at, found->listed.size(), found->listed) != 0) std::replace(real.begin(), real.end(), '\\', '/');
+    // The engine writes "/" or "\" between folders; the name is shown as the text writes it.
+    std::string real = found->second;
+    if (text.compare(at, length, found->first) != 0) std::replace(real.begin(), real.end(), '\\', '/');
     shown += platform::AnsiToUtf8(text.substr(plain, at - plain)) + real;
-    at += found->listed.size();
+    at += length;
     plain = at;
   }
   return shown + platform::AnsiToUtf8(text.substr(plain));

@@ -4,6 +4,7 @@
 // listed "S? cái.txt"). The tool reads each entry's real name from the archive's directory, shows
 // it in UTF-8 with its real letters, and turns what the user types into what selects the same
 // entries through the component.
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,8 +54,10 @@ class EntryNames {
   const zip::TArchiver& arc_;
   std::vector<Name> entries_;  // the component's entries, in its order
   std::vector<Name> folders_;  // the folder entries the component leaves out
-  // The entries whose listed name lost letters and names no other entry, longest name first.
-  std::vector<const Name*> lossy_;
+  // The real names of the entries whose listed name lost letters and names no other entry, by
+  // that listed name ("\" between folders), and the lengths of those names, longest first.
+  std::map<std::string, std::string> lossy_;
+  std::vector<size_t> lossyLengths_;
 };
 
 }  // namespace qlrzip
