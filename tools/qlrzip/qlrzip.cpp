@@ -44,7 +44,8 @@ const char* const kUsage =
     "archive writes it, any other converted from the code page. The text is UTF-8 (on Linux the\n"
     "locale must be UTF-8 or C); on Windows a console shows it as such, and a file or a pipe gets UTF-8.\n"
     "Encrypted entries: without -p, and when standard input is a terminal, the password is asked\n"
-    "for (not shown as it is typed; three tries per entry); otherwise they are skipped.\n"
+    "for (not shown as it is typed; three tries per entry); otherwise they are skipped. On Windows\n"
+    "a password is taken in the ANSI code page: one with a letter the page lacks is refused.\n"
     "Exit status: 0 success; 1 an entry failed or was skipped; 2 bad usage or an unreadable archive.\n";
 
 namespace {
