@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -369,7 +370,9 @@ void CheckResultPage(Report& r, SetupWindow& w, bool success) {
   r.Equal(w.Text("lbl_ThongBaoKetQua"), success ? L"Cài đặt thành công !" : L"Gặp một số lỗi cản trở việc cài đặt !",
           "the result line");
   const HWND line = w.Find("lbl_ThongBaoKetQua");
-  r.Check(line && DrawnInColour(line, success ? GetSysColor(COLOR_HIGHLIGHT) : RGB(255, 0, 0)),
+  // The page is shown before it is painted; a busy machine paints it later.
+  const COLORREF colour = success ? GetSysColor(COLOR_HIGHLIGHT) : RGB(255, 0, 0);
+  r.Check(line && w.WaitFor([&] { return DrawnInColour(line, colour); }, std::chrono::seconds(5)),
           success ? "the result line in the highlight colour" : "the result line in red");
   r.Check(w.Visible("lbl_GoiY") == !success, success ? "no guidance" : "the guidance shown");
   if (!success) r.Equal(w.Text("lbl_GoiY"), kGuidance, "the guidance");
