@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/setup_form.h"
+#include "platform/win32/library_search.h"
 #include "ui/backend.h"
 
 #include <windows.h>
@@ -22,4 +23,9 @@ int RunSetup() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunSetup(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // First of all: the setup runs elevated from wherever it was saved, and nothing lying beside it
+  // may be loaded in its place.
+  platform::win32::RestrictLibrarySearch();
+  return RunSetup();
+}
