@@ -12,6 +12,9 @@ namespace {
 
 int RunSetup() {
   try {
+    // First of all: the setup runs elevated from wherever it was saved, and nothing lying beside
+    // it may be loaded in its place.
+    const platform::win32::RestrictedLibrarySearch system_libraries_only;
     TFCaiDat form;
     form.Show();
     ui::CurrentBackend().Run(form);
@@ -23,9 +26,4 @@ int RunSetup() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // First of all: the setup runs elevated from wherever it was saved, and nothing lying beside it
-  // may be loaded in its place.
-  platform::win32::RestrictLibrarySearch();
-  return RunSetup();
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunSetup(); }

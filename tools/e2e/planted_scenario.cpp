@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 
 #include "tools/e2e/carried_scenarios.h"
 #include "tools/e2e/machine_state.h"
@@ -23,32 +22,33 @@ const std::wstring kFolder = L"C:\\Quenlar";
 constexpr auto kRunTimeout = 90s;  // the final wait for the server is up to 15 s
 constexpr wchar_t kRecorder[] = L"qlr_e2e_planted.dll";
 
-// The names a library is looked for under beside the program: the engine's (the setup loads it
-// by the Windows folder's full path), the system libraries the setup used to import, and those
-// the system libraries load by bare name once the setup runs (uxtheme.dll for the first themed
-// window, ...). None is a KnownDLL. Under Wine each is set native-first, as Windows takes a file
-// found beside the program before its own.
-const wchar_t* const kPlanted[] = {L"ZipEng179.dll", L"MPR.dll", L"MSIMG32.dll", L"uxtheme.dll", L"version.dll"};
+// The names a library is looked for under beside the program, none a KnownDLL: the engine's (the
+// setup loads it by the Windows folder's full path), those the setup imported before (mpr,
+// msimg32) or imports no more (comctl32), and those system libraries load by bare name once the
+// setup runs: uxtheme.dll for the first themed window, the picture decoder and the firewall's COM
+// servers with their imports. Under Wine each is set native-first, as Windows takes a file found
+// beside the program before its own.
+const wchar_t* const kPlanted[] = {L"ZipEng179.dll", L"MPR.dll",           L"MSIMG32.dll", L"uxtheme.dll",
+                                   L"comctl32.dll",  L"windowscodecs.dll", L"propsys.dll", L"hnetcfg.dll"};
 
 fs::path Record(const fs::path& library) { return library.wstring() + L".loaded"; }
 
-// While it lives, a process started from here finds the planted folder current and the planted
-// names native-first; the driver's own loading is not affected (Wine reads the overrides when a
-// process starts).
+// Wine's overrides for the setup's program name: the planted names native-first. (Wine reads
+// WINEDLLOVERRIDES from the environment its loader was started with, which a driver's
+// SetEnvironmentVariable does not reach; these are read by every process of that name.)
+const std::wstring kOverrides = L"Software\\Wine\\AppDefaults\\SetupQLR.exe\\DllOverrides";
+
+// While it lives, the setup started from here finds the planted folder current and the planted
+// names native-first.
 class PlantedStart {
  public:
   explicit PlantedStart(const fs::path& folder) : directory_(fs::current_path()) {
-    wchar_t value[4096] = {};
-    const DWORD n = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", value, 4096);
-    if (n > 0 && n < 4096) overrides_ = value;
-    std::wstring native;
-    for (const wchar_t* name : kPlanted) native += (native.empty() ? L"" : L",") + fs::path(name).stem().wstring();
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
-                            ((overrides_ ? *overrides_ + L";" : std::wstring()) + native + L"=n,b").c_str());
+    for (const wchar_t* name : kPlanted)
+      WriteString(HKEY_CURRENT_USER, kOverrides, fs::path(name).stem().wstring(), L"native,builtin");
     fs::current_path(folder);
   }
   ~PlantedStart() {
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides_ ? overrides_->c_str() : nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kOverrides.c_str());
     std::error_code ignored;
     fs::current_path(directory_, ignored);
   }
@@ -57,7 +57,6 @@ class PlantedStart {
 
  private:
   fs::path directory_;
-  std::optional<std::wstring> overrides_;
 };
 
 // The recorder, loaded once here by its full path, leaves its record: a record missing after the
@@ -73,51 +72,47 @@ void CheckRecorderRecords(Report& r, const fs::path& folder) {
   fs::remove(Record(probe), ignored);
 }
 
-void PlantedLibraries(const std::wstring& program, Report& r) {
-  const fs::path folder = fs::temp_directory_path() / L"qlr-planted";
-  std::error_code ec;
-  fs::remove_all(folder, ec);
+void PlantedLibraries(const fs::path& folder, const std::wstring& program, Report& r) {
   fs::create_directories(folder);
   const fs::path setup = folder / L"SetupQLR.exe";
   fs::copy_file(program, setup);
   CheckRecorderRecords(r, folder);
   for (const wchar_t* name : kPlanted) PlaceStandIn(kRecorder, (folder / name).wstring());
 
-  std::optional<SetupWindow> w;
-  {
-    PlantedStart planted(folder);
-    w.emplace(setup.wstring(), "planted");
-  }
+  PlantedStart planted(folder);
+  SetupWindow w(setup.wstring(), "planted");
   for (int page : {1, 3, 4, 5}) {
-    r.Check(w->Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
-    r.Check(w->WaitForPage(page), "page " + std::to_string(page));
+    r.Check(w.Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
+    r.Check(w.WaitForPage(page), "page " + std::to_string(page));
   }
-  r.Check(w->Click("btn_TiepTuc"), "click Cài đặt");
-  r.Check(w->WaitForPage(6, kRunTimeout), "the run ends on page 6");
-  for (const BoxSeen& box : w->TakeBoxes()) r.Check(false, "box " + Utf8(box.text));
-  CheckResultPage(r, *w, true);
+  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
+  r.Check(w.WaitForPage(6, kRunTimeout), "the run ends on page 6");
+  for (const BoxSeen& box : w.TakeBoxes()) r.Check(false, "box " + Utf8(box.text));
+  CheckResultPage(r, w, true);
   CheckFilesFromArchive(r, CarriedArchive(L"CACFILE.zip"), DeployedFiles(kFolder, true));
-  r.Check(w->Click("btn_TiepTuc"), "click Kết thúc");
-  r.Check(w->WaitForExit(10s).value_or(1) == 0, "the setup ended with 0");
+  r.Check(w.Click("btn_TiepTuc"), "click Kết thúc");
+  r.Check(w.WaitForExit(10s).value_or(1) == 0, "the setup ended with 0");
 
   for (const wchar_t* name : kPlanted) {
     const auto loaded_by = ReadTextFile(Record(folder / name).wstring());
     r.Check(!loaded_by, Utf8(name) + " planted beside the setup is not loaded" +
                             (loaded_by ? " (loaded by " + Utf8(*loaded_by) + ")" : std::string()));
   }
-  w.reset();
-  fs::remove_all(folder, ec);
 }
 
 }  // namespace
 
 bool RunPlantedScenario(const std::string& name, const std::wstring& program, Report& report) {
   if (name != "planted-libraries") return false;
+  const fs::path folder = fs::temp_directory_path() / L"qlr-planted";
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
   ResetMachine();
   ResetServer();
-  PlantedLibraries(program, report);
+  PlantedLibraries(folder, program, report);
   ResetServer();
   ResetMachine();
+  fs::remove_all(folder, ignored);
   return true;
 }
 
