@@ -27,7 +27,9 @@ constexpr wchar_t kRecorder[] = L"qlr_e2e_planted.dll";
 // msimg32) or imports no more (comctl32), and those system libraries load by bare name once the
 // setup runs: uxtheme.dll for the first themed window, the picture decoder and the firewall's COM
 // servers with their imports. Under Wine each is set native-first, as Windows takes a file found
-// beside the program before its own.
+// beside the program before its own. Not version.dll (nor zlib1.dll): Wine's own user32 imports
+// it, so Wine looks for it beside any program as the program starts, before its first line runs;
+// Windows' user32 is a KnownDLL and imports none but KnownDLLs.
 const wchar_t* const kPlanted[] = {L"ZipEng179.dll", L"MPR.dll",           L"MSIMG32.dll", L"uxtheme.dll",
                                    L"comctl32.dll",  L"windowscodecs.dll", L"propsys.dll", L"hnetcfg.dll"};
 
@@ -36,7 +38,7 @@ fs::path Record(const fs::path& library) { return library.wstring() + L".loaded"
 // Wine's overrides for the setup's program name: the planted names native-first. (Wine reads
 // WINEDLLOVERRIDES from the environment its loader was started with, which a driver's
 // SetEnvironmentVariable does not reach; these are read by every process of that name.)
-const std::wstring kOverrides = L"Software\\Wine\\AppDefaults\\SetupQLR.exe\\DllOverrides";
+const std::wstring kProgramSettings = L"Software\\Wine\\AppDefaults\\SetupQLR.exe";
 
 // While it lives, the setup started from here finds the planted folder current and the planted
 // names native-first.
@@ -44,11 +46,12 @@ class PlantedStart {
  public:
   explicit PlantedStart(const fs::path& folder) : directory_(fs::current_path()) {
     for (const wchar_t* name : kPlanted)
-      WriteString(HKEY_CURRENT_USER, kOverrides, fs::path(name).stem().wstring(), L"native,builtin");
+      WriteString(HKEY_CURRENT_USER, kProgramSettings + L"\\DllOverrides", fs::path(name).stem().wstring(),
+                  L"native,builtin");
     fs::current_path(folder);
   }
   ~PlantedStart() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kOverrides.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kProgramSettings.c_str());
     std::error_code ignored;
     fs::current_path(directory_, ignored);
   }
