@@ -8,11 +8,12 @@ objdump=${1:?objdump}
 shift
 
 # HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs as Windows 10 and 11 list it
-# (wow64* are the 32-bit layer's own), and comctl32, which the manifest's version-6 dependency
-# takes from the side-by-side store.
+# (wow64* are the 32-bit layer's own). Not comctl32, though the manifest's dependency takes it from
+# the side-by-side store: its start-up loads uxtheme.dll by bare name, so the setup loads it once
+# the search is restricted.
 known=(advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32 msctf msvcrt normaliz
        nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 wldap32 wow64 wow64cpu
-       wow64win ws2_32 ntdll comctl32)
+       wow64win ws2_32 ntdll)
 
 failed=0
 for program in "$@"; do
@@ -27,7 +28,7 @@ for program in "$@"; do
     if [[ " ${known[*]} " == *" $base "* ]]; then
       echo "ok   $(basename "$program"): $dll"
     else
-      echo "FAIL $(basename "$program"): $dll is no KnownDLL; load it from the system folder when needed"
+      echo "FAIL $(basename "$program"): $dll is no KnownDLL: load it once the search is restricted"
       failed=1
     fi
   done

@@ -23,8 +23,8 @@ constexpr auto kRunTimeout = 90s;  // the final wait for the server is up to 15 
 constexpr wchar_t kRecorder[] = L"qlr_e2e_planted.dll";
 
 // The names a library is looked for under beside the program, none a KnownDLL: the engine's (the
-// setup loads it by the Windows folder's full path), those the setup imported before (mpr,
-// msimg32) or imports no more (comctl32), and those system libraries load by bare name once the
+// setup loads it by the Windows folder's full path), those of the system libraries the setup
+// loads itself (mpr, msimg32, comctl32), and those system libraries load by bare name once the
 // setup runs: uxtheme.dll for the first themed window, the picture decoder and the firewall's COM
 // servers with their imports. Under Wine each is set native-first, as Windows takes a file found
 // beside the program before its own. Not version.dll (nor zlib1.dll): Wine's own user32 imports
