@@ -11,7 +11,7 @@
 
 namespace platform::win32 {
 
-// A library of the system, loaded when first needed and unloaded when this goes.
+// A library of the system, loaded when this is made (when first needed) and unloaded when it goes.
 class SystemLibrary {
  public:
   enum class From {
@@ -37,12 +37,12 @@ class SystemLibrary {
   unique_module module_;
 };
 
-// Made first thing in WinMain and kept for the life of the program. Limits the search for
-// libraries loaded by name (by us, and by the system libraries on our behalf: COM servers, ...)
-// to the system folder; where SetDefaultDllDirectories is missing (Windows 7 without KB2533623),
-// at least takes the current folder out of the search. And loads by full path from the system
-// folder the libraries that system libraries load by bare name once windows are drawn: a library
-// already loaded is not looked for again, so these are safe where the search is not restricted.
+// Made first thing when the program starts and kept while it runs. Limits the search for
+// libraries loaded by name (by us, and by the system libraries on our behalf: COM servers, ...) to
+// the system folder; where SetDefaultDllDirectories is missing (Windows 7 without KB2533623), at
+// least takes the current folder out of the search. And loads by full path from the system folder
+// the libraries that system libraries load by bare name once windows are drawn: a library already
+// loaded is not looked for again, so these are safe where the search is not restricted.
 class RestrictedLibrarySearch {
  public:
   RestrictedLibrarySearch();
