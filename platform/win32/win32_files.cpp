@@ -1,7 +1,10 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <memory>
+
 #include "platform/error.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/system_text.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -170,9 +173,12 @@ class Win32Files : public FileSystem {
   }
 
   std::optional<std::string> NetworkPath(const std::string& drive) override {
+    // mpr.dll is no KnownDLL: it is loaded from the system folder when first asked, never imported.
+    if (!mpr_) mpr_ = std::make_unique<SystemLibrary>("mpr.dll");
+    const auto get_connection = mpr_->Function<decltype(&::WNetGetConnectionA)>("WNetGetConnectionA");
     char remote[MAX_PATH + 1] = {};
     DWORD size = sizeof remote;
-    if (::WNetGetConnectionA(drive.c_str(), remote, &size) != NO_ERROR) return std::nullopt;
+    if (get_connection(drive.c_str(), remote, &size) != NO_ERROR) return std::nullopt;
     return std::string(remote);
   }
 
@@ -234,6 +240,9 @@ class Win32Files : public FileSystem {
     size_t slash = buffer.find_last_of('\\');
     return slash == std::string::npos ? std::string() : buffer.substr(0, slash);
   }
+
+ private:
+  std::unique_ptr<SystemLibrary> mpr_;
 };
 
 }  // namespace
