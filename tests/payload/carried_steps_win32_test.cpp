@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,6 +64,13 @@ std::string Packaged(const std::string& entry) {
 }
 
 namespace fs = std::filesystem;
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  char value[MAX_PATH + 1] = {};
+  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  if (n == 0 || n >= sizeof value) return std::nullopt;
+  return std::string(value, n);
+}
 
 std::set<std::string> TemporaryArchives() {
   std::set<std::string> found;
@@ -115,6 +123,14 @@ class CarriedStepsWin32Test : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "qlr-carried-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+    // A temporary folder of the test's own: the prefix is shared with tests that run meanwhile and
+    // make (and remove) payload copies of their own in the prefix's.
+    saved_tmp_ = EnvironmentValue("TMP");
+    own_temp_ = folder_ + "-temp";
+    std::error_code stale;  // left by a process of the same number that was killed
+    fs::remove_all(own_temp_, stale);
+    ASSERT_TRUE(CreateDirectoryA(own_temp_.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", own_temp_.c_str());
     archives_before_ = TemporaryArchives();
     form_ = std::make_unique<TFCaiDat>();
     form_->Edit_AppPath.SetText(TFCaiDat::FromAnsi(folder_));
@@ -124,12 +140,12 @@ class CarriedStepsWin32Test : public ::testing::Test {
   }
   void TearDown() override {
     form_.reset();
+    SetEnvironmentVariableA("TMP", saved_tmp_ ? saved_tmp_->c_str() : nullptr);
     // An extraction to a folder leaves the process there, which would keep the folder.
     SetCurrentDirectoryA(real_.files.TempPath().c_str());
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
-    for (const std::string& copy : TemporaryArchives())
-      if (!archives_before_.count(copy)) DeleteFileA(copy.c_str());
+    fs::remove_all(own_temp_, ignored);
     // The prefix is shared: the client library goes back to what it was.
     if (saved_client_ == "<none>") DeleteFileA((system_ + "\\gds32.dll").c_str());
     else real_.files.WriteFile(system_ + "\\gds32.dll", saved_client_.data(), saved_client_.size());
@@ -148,6 +164,8 @@ class CarriedStepsWin32Test : public ::testing::Test {
   std::unique_ptr<TFCaiDat> form_;
   std::string folder_, system_, saved_client_;
   std::set<std::string> archives_before_;
+  std::string own_temp_;
+  std::optional<std::string> saved_tmp_;
 };
 
 std::string ErrorOf(const std::function<void()>& action) {
