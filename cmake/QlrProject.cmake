@@ -25,6 +25,17 @@ if(QLR_WINDOWS)
   set(QLR_TIME_SCALE 1 CACHE STRING "Factor for the time limits of the Windows tests (an emulated machine is slower)")
 endif()
 
+# qlr_setup_resources(target): the setup's resources (resources/setup.rc) compiled into `target`,
+# rebuilt when a picture or the manifest it names changes (windres's own inputs are not tracked).
+function(qlr_setup_resources target)
+  set(rc ${PROJECT_SOURCE_DIR}/resources/setup.rc)
+  target_sources(${target} PRIVATE ${rc})
+  # windres finds the pictures and the manifest named in setup.rc through the include path.
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+  file(GLOB artwork CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/artwork/*)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${artwork};${PROJECT_SOURCE_DIR}/resources/setup.manifest")
+endfunction()
+
 # qlr_windows_test_limits(test TIMEOUT): ctest's time-out for a Windows test, and the time scale
 # for what the test waits by itself.
 function(qlr_windows_test_limits test timeout)
