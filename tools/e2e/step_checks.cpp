@@ -366,6 +366,16 @@ int PixelsInColour(HWND window, COLORREF colour) {
   return found;
 }
 
+void RunWithDefaults(Report& r, SetupWindow& w, std::chrono::milliseconds run_timeout) {
+  for (int page : {1, 3, 4, 5}) {
+    r.Check(w.Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
+    r.Check(w.WaitForPage(page), "page " + std::to_string(page));
+  }
+  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
+  r.Check(w.WaitForPage(6, run_timeout), "the run ends on page 6");
+  for (const BoxSeen& box : w.TakeBoxes()) r.Check(false, "box " + Utf8(box.text));
+}
+
 void CheckResultPage(Report& r, SetupWindow& w, bool success) {
   r.Equal(w.Text("lbl_ThongBaoKetQua"), success ? L"Cài đặt thành công !" : L"Gặp một số lỗi cản trở việc cài đặt !",
           "the result line");

@@ -5,6 +5,7 @@
 // writes, the firewall's lines in the setup's output, and the colour of the result line.
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ std::vector<DWORD> ServerProcesses();
 // The key where the stand-in service tool records the service it installed; a DWORD "FailStart"
 // of 1 there makes its "start" fail.
 extern const wchar_t kStandInService[];
+
+// A new installation with every default: Next to the summary, Cài đặt, and the run to page 6 with
+// no message box on the way.
+void RunWithDefaults(Report& r, SetupWindow& w, std::chrono::milliseconds run_timeout);
 
 // The result page after a run: the result line in its colour (the highlight colour, or red after
 // a failure), the guidance after a failure only, and the buttons: "Kết thúc" alone after a

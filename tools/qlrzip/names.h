@@ -36,7 +36,7 @@ class EntryNames {
     std::vector<std::string> specs;  // what the component is given (none when nothing matches)
     std::vector<int> entries;        // the component's entries selected (folder entries aside)
   };
-  // When the code page holds all its letters, the spec itself in the code page selects as the
+  // When the code page holds all its letters, the file spec itself in the code page selects as the
   // component matches it; else the listed names of the entries whose real names it matches.
   Selection Select(const std::string& typed) const;
   // The component's name for an entry name the user typed ("/" or "\" between folders); nullopt

@@ -494,7 +494,7 @@ TEST_F(ExtractTest, LongNamesAreMeasuredAsWindowsDoesAndNeverWrittenCut) {
 
 // In the listing "?" stands for a letter the code page lacks; in a spec it is a wildcard. A spec
 // that is exactly a listed name selects that entry and no other; one that lists no entry keeps
-// its wildcards. Memory takes one entry, whatever the spec.
+// its wildcards. Memory takes one entry, whatever the file spec.
 TEST_F(ExtractTest, ListedNameSelectsOnlyItsEntry) {
   constexpr std::uint16_t kUtf8 = 0x0800;
   const std::string so = "S\xE1\xBB\x95 c\xC3\xA1i.txt";  // "Sổ cái.txt", listed "S? cái.txt"
