@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/setup_form.h"
+#include "platform/win32/library_search.h"
 #include "ui/backend.h"
 
 #include <windows.h>
@@ -11,6 +12,9 @@ namespace {
 
 int RunSetup() {
   try {
+    // First of all: the setup runs elevated from wherever it was saved, and nothing lying beside
+    // it may be loaded in its place.
+    const platform::win32::RestrictedLibrarySearch system_libraries_only;
     TFCaiDat form;
     form.Show();
     ui::CurrentBackend().Run(form);

@@ -2,6 +2,7 @@
 // the result page.
 #include <array>
 
+#include "app/path_rules.h"
 #include "app/setup_form.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
@@ -21,26 +22,7 @@ constexpr char kFailureGuidance[] =
     "2. Tháo dỡ FireBird đã cài đặt\r\n"
     "3. Thử cài đặt lại !\r\n\r\n"
     "Chú ý: Tài khoản người sử dụng Windows phải là tài khoản người quản trị";
-constexpr char kBadFolder[] =
-    "Thư mục ứng dụng không hợp lệ.\r\n"
-    "Hãy nhập đường dẫn đầy đủ, ví dụ C:\\Quenlar hoặc \\\\MayChu\\ChiaSe\\Quenlar, "
-    "chỉ gồm các ký tự mà Windows của máy này hiển thị được.";
-constexpr char kBadDatabase[] =
-    "Tệp cơ sở dữ liệu không hợp lệ.\r\n"
-    "Hãy nhập đường dẫn đầy đủ, ví dụ C:\\Quenlar\\qlkt, "
-    "chỉ gồm các ký tự mà Windows của máy này hiển thị được.";
-
 constexpr ui::Color kFailureRed = ui::Rgb(255, 0, 0);
-
-// "X:\..." or "\\server\share...": a path that names its place whatever the current folder is.
-bool IsAbsolute(const std::wstring& path) {
-  auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
-  if (path.size() >= 3 && letter(path[0]) && path[1] == L':' && path[2] == L'\\') return true;
-  if (path.size() < 5 || path.compare(0, 2, L"\\\\") != 0) return false;
-  size_t server_end = path.find(L'\\', 2);
-  return server_end != std::wstring::npos && server_end > 2 && server_end + 1 < path.size() &&
-         path[server_end + 1] != L'\\';
-}
 
 // Back and Cancel stay inert while the run works: the window keeps processing messages during
 // extraction, and a second run started inside the first, or the form freed under it, would follow.
@@ -99,13 +81,13 @@ void TFCaiDat::btn_TiepTucClick(ui::Control&) {
       ShowPage(3);
       break;
     case 3:
-      if (!AcceptPath(Edit_AppPath.Text(), kBadFolder)) return;
+      if (Refused(app::FolderRefusal(Edit_AppPath.Text(), LongestPathBelowFolder(), true))) return;
       ShowPage(rdo_CaiMoi.Checked() ? 4 : 5);
       break;
     case 4:
       // Only a database that will be made must name a usable place; an empty name is the run's
       // own business.
-      if (chk_TaoCSDL.Checked() && !Edit_CSDL.Text().empty() && !AcceptPath(Edit_CSDL.Text(), kBadDatabase)) return;
+      if (chk_TaoCSDL.Checked() && !Edit_CSDL.Text().empty() && Refused(app::DatabaseRefusal(Edit_CSDL.Text()))) return;
       ShowPage(5);
       break;
     case 5: {
@@ -158,13 +140,9 @@ void TFCaiDat::Btn_DongClick(ui::Control&) { Close(); }
 // Uninstalling is offered but removes nothing.
 bool TFCaiDat::RunUninstall() { return false; }
 
-// The run appends literals to the text as typed, converted to the system code page: a path that
-// is relative, empty or not representable there would put files and settings somewhere else than
-// the user sees.
-bool TFCaiDat::AcceptPath(const std::wstring& text, const char* complaint) {
-  bool lossless = true;
-  Ansi(text, &lossless);
-  if (lossless && IsAbsolute(text)) return true;
-  platform::Current().boxes.Show(Handle(), complaint, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
-  return false;
+// A refusal is shown in the form's error box; the caller stays where it is.
+bool TFCaiDat::Refused(const std::string& refusal) {
+  if (refusal.empty()) return false;
+  platform::Current().boxes.Show(Handle(), refusal, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
+  return true;
 }

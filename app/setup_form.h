@@ -111,6 +111,9 @@ class TFCaiDat : public ui::Form {
 
   // The install run and its steps (install/, server/).
   bool RunInstallation();
+  // The length of the longest path, its leading "\" included, that the run lays down below the
+  // application folder (install/laid_down_paths.cpp).
+  size_t LongestPathBelowFolder();
   void MigrateSettings();
   void ExtractResourceToFile(const std::string& ResName, const std::string& ResType, const std::string& FileName);
   std::string OpenCarriedArchive(const std::string& ResName);
@@ -143,8 +146,9 @@ class TFCaiDat : public ui::Form {
   void WireEvents();
   void SetCaptions();
   void ReadSettings();
-  // The folder and database checks made before page 3 and page 4 are left (app/page_flow.cpp).
-  bool AcceptPath(const std::wstring& text, const char* complaint);
+  // Shows a refusal of the folder or database path (app/path_rules.h) in a box; false when there
+  // is none (app/page_flow.cpp).
+  bool Refused(const std::string& refusal);
 };
 
 // The one instance while the program runs (the main form).

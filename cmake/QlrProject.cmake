@@ -20,7 +20,29 @@ if(QLR_WINDOWS)
   configure_file(${PROJECT_SOURCE_DIR}/tools/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  # Every limit a Windows test waits by (tests/time_scale.h), and ctest's own time-out for it, is
+  # multiplied by this: the stage that runs the tests on an emulated machine sets it; 1 natively.
+  set(QLR_TIME_SCALE 1 CACHE STRING "Factor for the time limits of the Windows tests (an emulated machine is slower)")
 endif()
+
+# qlr_setup_resources(target): the setup's resources (resources/setup.rc) compiled into `target`,
+# rebuilt when a picture or the manifest it names changes (windres's own inputs are not tracked).
+function(qlr_setup_resources target)
+  set(rc ${PROJECT_SOURCE_DIR}/resources/setup.rc)
+  target_sources(${target} PRIVATE ${rc})
+  # windres finds the pictures and the manifest named in setup.rc through the include path.
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+  file(GLOB artwork CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/artwork/*)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${artwork};${PROJECT_SOURCE_DIR}/resources/setup.manifest")
+endfunction()
+
+# qlr_windows_test_limits(test TIMEOUT): ctest's time-out for a Windows test, and the time scale
+# for what the test waits by itself.
+function(qlr_windows_test_limits test timeout)
+  math(EXPR scaled "${timeout} * ${QLR_TIME_SCALE}")
+  set_tests_properties(${test} PROPERTIES TIMEOUT ${scaled})
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT QLR_TIME_SCALE=${QLR_TIME_SCALE})
+endfunction()
 
 if(QLR_SANITIZE AND NOT QLR_WINDOWS)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -63,7 +85,8 @@ function(qlr_add_test name)
   qlr_target_warnings(${name})
   if(QLR_WINDOWS)
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS windows)
+    set_tests_properties(${name} PROPERTIES LABELS windows)
+    qlr_windows_test_limits(${name} 600)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS host
                          ENVIRONMENT "QLR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

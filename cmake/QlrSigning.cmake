@@ -20,8 +20,14 @@ function(qlr_check_signing_key pkcs12 password_file)
   endif()
   find_program(QLR_OSSLSIGNCODE osslsigncode REQUIRED)
   find_program(QLR_OPENSSL openssl REQUIRED)
+  # OpenSSL 3 opens the RC2-40 files that older tools export by default only through its legacy
+  # provider; osslsigncode signs with them, so they are tried that way too.
   execute_process(COMMAND ${QLR_OPENSSL} pkcs12 -in ${pkcs12} -passin file:${password_file} -noout
                   RESULT_VARIABLE opened OUTPUT_QUIET ERROR_QUIET)
+  if(NOT opened EQUAL 0)
+    execute_process(COMMAND ${QLR_OPENSSL} pkcs12 -legacy -in ${pkcs12} -passin file:${password_file} -noout
+                    RESULT_VARIABLE opened OUTPUT_QUIET ERROR_QUIET)
+  endif()
   if(NOT opened EQUAL 0)
     message(FATAL_ERROR "Signing: the password in ${password_file} does not open ${pkcs12} (or it is no PKCS#12 file)")
   endif()

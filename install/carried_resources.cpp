@@ -17,22 +17,32 @@ void TFCaiDat::ExtractResourceToFile(const std::string& ResName, const std::stri
   auto& p = platform::Current();
   const auto bytes = p.resources.Find(ResType, ResName);
   if (!bytes) throw platform::Error("Resource " + ResName + " not found");
-  if (!p.files.WriteFile(FileName, bytes->data(), bytes->size())) throw platform::Error("Cannot create file " + FileName);
+  install::WriteWholeFile(FileName, bytes->data(), bytes->size());
 }
 
-// The temporary copy is the caller's to remove (or to leave, as the payload's is left).
+// The copy belongs to the component from here on: it deletes it when it lets go of it (the next
+// opening, clearing it after the server's extraction, or the form's end), so no run leaves a
+// copy of the payload in the temporary folder. The earlier copy goes before the new one is
+// written: on a crowded temporary folder its room may be what the new one needs.
 std::string TFCaiDat::OpenCarriedArchive(const std::string& ResName) {
+  Archiver1->Clear();
   const std::string temp = Archiver1->MakeTempFileName("zip", "zip");
   // No name comes back when the temporary folder is missing or refuses a new file; the error then
   // names the folder, where writing to the empty name would name nothing.
   if (temp.empty()) throw platform::Error("Cannot create file in " + platform::Current().files.TempPath());
   ExtractResourceToFile(ResName, "zip", temp);
-  Archiver1->Clear();
-  Archiver1->SetZipFileName(temp);
+  Archiver1->SetTemporaryZipFileName(temp);
   return temp;
 }
 
 namespace install {
+
+void WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  platform::WriteFailure failure = platform::WriteFailure::None;
+  if (platform::Current().files.WriteFile(path, data, size, &failure)) return;
+  if (failure == platform::WriteFailure::DiskFull) throw platform::EDiskFull(path);
+  throw platform::Error("Cannot create file " + path);
+}
 
 void WriteEngineLibrary(TFCaiDat& form) {
   const std::string windows = platform::Current().files.WindowsDirectory();

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "app/setup_form.h"
+#include "install/carried_steps.h"
 #include "platform/codepages.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -63,6 +65,8 @@ constexpr Row kTable[] = {
 constexpr char kUdfBelowApp[] = "\\Firebird-2.5.7.2\\UDF";
 constexpr char kCloseApplication[] = "Đóng ứng dụng Quenlar Accounting trước khi thực hiện nâng cấp.";
 constexpr char kCannotCreate[] = "cannot create file";
+constexpr char kDiskFull[] = "Không đủ chỗ trống trên ổ đĩa để ghi tệp:\r\n%s\r\n"
+                             "Hãy giải phóng dung lượng trên ổ đĩa này rồi chạy lại bộ cài đặt.";
 
 bool MentionsCannotCreate(std::string message) {
   std::transform(message.begin(), message.end(), message.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -77,6 +81,12 @@ bool TFCaiDat::DeployApplicationFiles() {
   const std::string system = p.files.SystemDirectory();
   const std::string app = Ansi(Edit_AppPath.Text());
   const bool server = rdo_MayChu.Checked();
+  // An error stops the rows: its text in the form's box, the bar back to the start.
+  auto stop = [&](const std::string& text) {
+    p.boxes.Show(Handle(), text, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
+    ProgressBar1.SetPosition(0);
+    return false;
+  };
 
   try {
     for (const Row& row : kTable) {
@@ -93,16 +103,32 @@ bool TFCaiDat::DeployApplicationFiles() {
       ExtractEntryToFile(row.entry, base + row.destination, row.write == Write::Replace);
       ProgressBar1.StepBy(1);
     }
+  } catch (const platform::EDiskFull& e) {
+    // Named so that the administrator knows which drive to free; the earlier file stays whole.
+    std::string text = kDiskFull;
+    text.replace(text.find("%s"), 2, platform::AnsiToUtf8(e.Path()));
+    return stop(text);
   } catch (const platform::Error& e) {
     // A file that cannot be created is nearly always one the running application holds open.
     // Other messages come from the component or name a path: both are in the system code page.
-    const std::string text = MentionsCannotCreate(e.what()) ? kCloseApplication : platform::AnsiToUtf8(e.what());
-    p.boxes.Show(Handle(), text, "Quenlar", platform::kBoxOk | platform::kBoxIconError);
-    ProgressBar1.SetPosition(0);
-    return false;
+    return stop(MentionsCannotCreate(e.what()) ? kCloseApplication : platform::AnsiToUtf8(e.what()));
   }
   return true;
 }
+
+namespace install {
+
+size_t LongestDeployedPath() {
+  size_t longest = 0;
+  for (const Row& row : kTable) {
+    if (row.base == Row::Sys) continue;
+    const size_t below = (row.base == Row::Udf ? std::strlen(kUdfBelowApp) : 0) + std::strlen(row.destination);
+    longest = std::max(longest, below);
+  }
+  return longest;
+}
+
+}  // namespace install
 
 // Only a whole extraction is written: when the component gives nothing, or less than the entry
 // holds (absent, password refused, damaged), the step stops with the entry named, and a file at
@@ -115,8 +141,6 @@ void TFCaiDat::ExtractEntryToFile(const std::string& EntryName, const std::strin
   if (!stream || !entry || stream->Size() != entry->UncompressedSize)
     throw platform::Error("Entry " + EntryName + " could not be extracted from the payload");
 
-  auto& files = platform::Current().files;
-  if (!Overwrite && files.FileExists(FileName)) return;
-  if (!files.WriteFile(FileName, stream->Memory(), size_t(stream->Size())))
-    throw platform::Error("Cannot create file " + FileName);
+  if (!Overwrite && platform::Current().files.FileExists(FileName)) return;
+  install::WriteWholeFile(FileName, stream->Memory(), size_t(stream->Size()));
 }

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/path_rules.h"
 #include "app/setup_form.h"
 #include "install/carried_steps.h"
 #include "install/key_scope.h"
@@ -100,6 +101,10 @@ bool TFCaiDat::RunInstallation() {
   ProgressBar1.SetVisible(true);
   FOldServerNotRemoved = false;
 
+  // The folder page refuses a folder that Windows would change or that cannot hold what the run
+  // lays down; checked again here, a folder that comes another way (one an earlier setup
+  // recorded) makes and records nothing before it would fail part way.
+  if (Refused(app::FolderRefusal(Edit_AppPath.Text(), LongestPathBelowFolder(), false))) return false;
   if (!CreateApplicationFolder(*this, folder)) return false;
   MigrateSettings();
   RecordSettings(*this, folder);

@@ -30,6 +30,11 @@ enum FileAttribute : uint32_t {
   kAttrNormal = 0x80,
 };
 
+// Why a write failed: the file could not be created or put in place (a missing folder, no rights, a
+// file in use or read-only), or the volume ran out of room while it was written. The two ask the
+// administrator for different things: to close a program, or to free room on the drive.
+enum class WriteFailure { None, CannotCreate, DiskFull };
+
 // 100-nanosecond intervals since 1601-01-01 UTC, as FILETIME.
 using FileTime = uint64_t;
 
@@ -41,8 +46,9 @@ class FileSystem {
   virtual bool CreateDir(const std::string& path) = 0;        // one level; false when it fails or exists
   virtual bool DeleteFile(const std::string& path) = 0;
   virtual bool MoveFileReplace(const std::string& from, const std::string& to) = 0;
-  // Creates or replaces the file with `data`. False on any failure (nothing half-written is kept).
-  virtual bool WriteFile(const std::string& path, const void* data, size_t size) = 0;
+  // Creates or replaces the file with `data`. False on any failure (nothing half-written is kept, an
+  // earlier file stays whole); `failure` then says why.
+  virtual bool WriteFile(const std::string& path, const void* data, size_t size, WriteFailure* failure = nullptr) = 0;
   virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   // The temporary folder with its trailing "\" (GetTempPath).

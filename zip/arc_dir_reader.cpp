@@ -18,7 +18,6 @@ namespace zip {
 
 namespace {
 
-constexpr size_t kMaxStoredName = 259;
 constexpr int kHostMsDos = 0;
 constexpr int kHostOs2 = 6;
 constexpr int kHostNtfs = 11;
@@ -170,10 +169,11 @@ void TArcWorker::ReadCentralEntries() {
     e->InternalAttributes = Get16(h, 36);
     e->ExternalAttributes = Get32(h, 38);
     e->LocalHeaderOffset = Get32(h, 42);
-    if (e->NameLength > kMaxStoredName) throw EArchiver(kMsgCentralNameRead, true);
+    const bool utf8 = e->GeneralFlags & kUtf8NameFlag;
     auto read = [this](void* b, size_t n) { return file_.Read(b, n); };
     std::string name;
-    if (!ReadString(read, e->NameLength, name)) throw EArchiver(kMsgCentralNameRead, true);
+    if (!ReadString(read, e->NameLength, name) || StoredNameTooLong(name, utf8))
+      throw EArchiver(kMsgCentralNameRead, true);
 
     convert_host_ = e->HostSystem;
     convert_version_ = e->VersionMadeBy;
@@ -183,8 +183,7 @@ void TArcWorker::ReadCentralEntries() {
     }
     // A name flagged as UTF-8 is shown in the system code page as the engine reports it: what the
     // code page lacks becomes "?", so the name still selects its entry.
-    e->FileName = ForwardToBackslash((e->GeneralFlags & kUtf8NameFlag) ? platform::Utf8ToAnsi(name)
-                                                                        : ConvertEntryName(name));
+    e->FileName = ForwardToBackslash(utf8 ? platform::Utf8ToAnsi(name) : ConvertEntryName(name));
     e->Encrypted = e->GeneralFlags & 1;
     if (!ReadString(read, e->ExtraLength, e->ExtraField)) throw EArchiver(kMsgSeekError, true);
     if (!ReadString(read, e->CommentLength, e->FileComment)) throw EArchiver(kMsgFileCommentRead, true);

@@ -1,8 +1,10 @@
 #include "zip/arc_paths.h"
 
 #include <cctype>
+#include <cstdint>
 #include <vector>
 
+#include "platform/codepages.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/wildcard.h"
@@ -112,6 +114,18 @@ std::string ForwardToBackslash(const std::string& name) {
     if (out[i] == '/') out[i] = '\\';
   }
   return out;
+}
+
+bool StoredNameTooLong(const std::string& stored, bool utf8) {
+  constexpr size_t kMaxStoredName = 259;
+  // UTF-8 never takes fewer bytes than UTF-16 units, so only a longer name needs measuring.
+  if (stored.size() <= kMaxStoredName) return false;
+  if (!utf8) return true;
+  const std::wstring wide = platform::Current().codepages.Utf8ToWide(stored);
+  // Wide texts are UTF-32 off Windows, where a character past U+FFFF is one unit, not Windows' two.
+  size_t units = wide.size();
+  for (wchar_t c : wide) units += (uint32_t(c) >> 16) != 0;
+  return units > kMaxStoredName;
 }
 
 bool SameText(const std::string& a, const std::string& b) {

@@ -21,6 +21,10 @@ std::string ExtractFilePath(const std::string& path);  // up to and including th
 // Replaces every "/" with "\", leaving the second byte of a double-byte character alone.
 std::string ForwardToBackslash(const std::string& name);
 bool SameText(const std::string& a, const std::string& b);
+// Whether a stored entry name is longer than a Windows path can be (259 characters). A name
+// flagged as UTF-8 is measured as Windows measures paths, in UTF-16 units; any other in bytes,
+// its characters in the code page.
+bool StoredNameTooLong(const std::string& stored, bool utf8);
 
 }  // namespace zip
 

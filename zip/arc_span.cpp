@@ -96,8 +96,8 @@ int TArcWorker::ReadSpan(const std::string& archive, std::string& joined) {
       read_exact(h.data(), h.size(), kMsgCentralHeaderRead);
       if (Get32(h, 0) != kCentralHeaderSignature) throw EArchiver(kMsgCentralSignature, true);
       const uint16_t name_length = Get16(h, 28);
-      if (name_length >= 260) throw EArchiver(kMsgCentralNameRead, true);
       TSpanData item{read_name(name_length, kMsgCentralNameRead), Get32(h, 20), 0};
+      if (StoredNameTooLong(item.name, Get16(h, 8) & kUtf8NameFlag)) throw EArchiver(kMsgCentralNameRead, true);
       std::string skip(size_t(Get16(h, 30)) + Get16(h, 32), '\0');
       read_exact(skip.data(), skip.size(), kMsgCentralExtraRead);
       expected += 30 + uint64_t(name_length) + Get16(h, 30) + item.compressed;
@@ -137,9 +137,8 @@ int TArcWorker::ReadSpan(const std::string& archive, std::string& joined) {
       std::array<uint8_t, kCentralHeaderSize> h{};
       read_exact(h.data(), h.size(), kMsgCentralHeaderRead);
       if (Get32(h, 0) != kCentralHeaderSignature) throw EArchiver(kMsgCentralSignature, true);
-      const uint16_t name_length = Get16(h, 28);
-      if (name_length >= 260) throw EArchiver(kMsgCentralNameRead, true);
-      const std::string name = read_name(name_length, kMsgCentralNameRead);
+      const std::string name = read_name(Get16(h, 28), kMsgCentralNameRead);
+      if (StoredNameTooLong(name, Get16(h, 8) & kUtf8NameFlag)) throw EArchiver(kMsgCentralNameRead, true);
       if (i == 0) central_start = uint32_t(out.Position().value_or(0));
       auto found = by_name.find(UpperName(name));
       if (found == by_name.end()) throw EArchiver(kMsgLocalNotFound, true);

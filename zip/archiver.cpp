@@ -22,6 +22,17 @@ TCustomArchiver::TCustomArchiver() : worker_(std::make_unique<TArcWorker>(this, 
 TCustomArchiver::~TCustomArchiver() {
   worker_->ReportsOff = true;
   worker_->Deactivate();
+  DeleteTemporaryCopy();
+}
+
+// Never raises: it runs in the destructor and on every way the component lets go of the copy.
+void TCustomArchiver::DeleteTemporaryCopy() {
+  if (temporary_copy_.empty()) return;
+  try {
+    platform::Current().files.DeleteFile(temporary_copy_);
+  } catch (...) {
+  }
+  temporary_copy_.clear();
 }
 
 void TCustomArchiver::SetUi(ArcUi& ui) { worker_->SetUi(ui); }
@@ -158,9 +169,20 @@ void TCustomArchiver::SetZipFileName(const std::string& name) {
     return;
   }
   Operate([&] {
+    if (name != temporary_copy_) DeleteTemporaryCopy();
     worker_->SetZipFileName(name);
     worker_->ReadDirectory();
   });
+}
+
+void TCustomArchiver::SetTemporaryZipFileName(const std::string& name) {
+  SetZipFileName(name);
+  // A busy component refuses the name; the copy is then nobody's archive and goes at once.
+  if (worker_->ZipFileName() != name) {
+    platform::Current().files.DeleteFile(name);
+    return;
+  }
+  temporary_copy_ = name;
 }
 
 bool TCustomArchiver::Dll_Load() const {
@@ -222,6 +244,7 @@ void TCustomArchiver::Clear() {
   was_busy_ = false;
   SetZipLanguage(language_);
   w.ReportsOff = false;
+  DeleteTemporaryCopy();
 }
 
 std::string TCustomArchiver::MakeTempFileName(const std::string& prefix, const std::string& extension) const {

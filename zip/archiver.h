@@ -67,6 +67,10 @@ class TCustomArchiver : public TArcEvents {
   void SetActive(bool value);
   std::string ZipFileName() const;
   void SetZipFileName(const std::string& name);
+  // Names a temporary copy (of an archive the program carries) as the archive, as SetZipFileName
+  // does, and hands the copy to the component: it deletes the file when it lets go of it, that is
+  // when it is cleared, named another archive, or destroyed.
+  void SetTemporaryZipFileName(const std::string& name);
   unsigned PasswordReqCount() const { return password_req_count_; }
   void SetPasswordReqCount(unsigned value) { password_req_count_ = value > 15 ? 15 : value; }
   bool Dll_Load() const;
@@ -147,6 +151,8 @@ class TCustomArchiver : public TArcEvents {
   unsigned password_req_count_ = 1;
   std::string language_;
   std::string stored_name_;  // the name given while designing or loading
+  std::string temporary_copy_;  // the archive's file when it is a copy the component deletes
+  void DeleteTemporaryCopy();
 };
 
 class TArchiver : public TCustomArchiver {

@@ -83,28 +83,34 @@ bool SimFiles::MoveFileReplace(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool SimFiles::WriteFile(const std::string& path, const void* data, size_t size) {
+bool SimFiles::WriteFile(const std::string& path, const void* data, size_t size, WriteFailure* failure) {
+  auto fail = [failure](WriteFailure why) {
+    if (failure) *failure = why;
+    return false;
+  };
   std::string host = Host(path);
   struct stat st;
-  if (WriteRefused(path) || ReadOnly(host) || (StatHost(host, st) && S_ISDIR(st.st_mode))) return false;
+  if (WriteRefused(path) || ReadOnly(host) || (StatHost(host, st) && S_ISDIR(st.st_mode)))
+    return fail(WriteFailure::CannotCreate);
   // Written beside the target and renamed over it, so a failed write leaves the old file.
   std::string partial = host + ".~partial";
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
+    if (!out) return fail(WriteFailure::CannotCreate);
     const size_t room = write_budget_ ? static_cast<size_t>(std::min<uint64_t>(*write_budget_, size)) : size;
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(room));
     if (write_budget_) *write_budget_ -= room;
     if (!out.flush() || room < size) {
       out.close();
       ::unlink(partial.c_str());
-      return false;
+      return fail(room < size ? WriteFailure::DiskFull : WriteFailure::CannotCreate);
     }
   }
   if (::rename(partial.c_str(), host.c_str()) != 0) {
     ::unlink(partial.c_str());
-    return false;
+    return fail(WriteFailure::CannotCreate);
   }
+  if (failure) *failure = WriteFailure::None;
   return true;
 }
 

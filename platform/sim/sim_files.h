@@ -18,7 +18,7 @@ class SimFiles : public FileSystem {
   bool CreateDir(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFileReplace(const std::string& from, const std::string& to) override;
-  bool WriteFile(const std::string& path, const void* data, size_t size) override;
+  bool WriteFile(const std::string& path, const void* data, size_t size, WriteFailure* failure = nullptr) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   std::string TempPath() override;

@@ -1,7 +1,10 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <memory>
+
 #include "platform/error.h"
+#include "platform/win32/library_search.h"
 #include "platform/win32/system_text.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -29,12 +32,23 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> Attributes(const std::string& path) {
   return data;
 }
 
+// Windows answers a volume with no room left with either code, by file system (shares often give
+// the second).
+WriteFailure FailureOf(DWORD code) {
+  return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? WriteFailure::DiskFull : WriteFailure::CannotCreate;
+}
+
+// A write that reports success but writes nothing leaves no reason of its own; it gets a general one.
 bool WriteAll(HANDLE file, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!::WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
+    if (!::WriteFile(file, p, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      ::SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
     p += written;
     size -= written;
   }
@@ -61,27 +75,35 @@ class Win32Files : public FileSystem {
     return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
   }
 
-  bool WriteFile(const std::string& path, const void* data, size_t size) override {
+  bool WriteFile(const std::string& path, const void* data, size_t size, WriteFailure* failure) override {
+    // The reason is read at the failing call, before the clean-up's own calls change it.
+    auto fail = [failure](DWORD code) {
+      if (failure) *failure = FailureOf(code);
+      return false;
+    };
     // A read-only file is not replaced (Wine's MoveFileEx would replace it; Windows refuses).
     DWORD existing = ::GetFileAttributesA(path.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-      return false;
+      return fail(ERROR_ACCESS_DENIED);
     // Written beside the target and moved over it, so a failed write leaves the old file whole.
     std::string partial = path + ".~partial";
     {
       unique_file file(::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file) return false;
+      if (!file) return fail(::GetLastError());
       if (!WriteAll(file.get(), data, size)) {
+        const DWORD code = ::GetLastError();
         file.reset();
         ::DeleteFileA(partial.c_str());
-        return false;
+        return fail(code);
       }
     }
     if (!::MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      const DWORD code = ::GetLastError();
       ::DeleteFileA(partial.c_str());
-      return false;
+      return fail(code);
     }
+    if (failure) *failure = WriteFailure::None;
     return true;
   }
 
@@ -151,9 +173,12 @@ class Win32Files : public FileSystem {
   }
 
   std::optional<std::string> NetworkPath(const std::string& drive) override {
+    // mpr.dll is no KnownDLL: it is loaded from the system folder when first asked, never imported.
+    if (!mpr_) mpr_ = std::make_unique<SystemLibrary>("mpr.dll");
+    const auto get_connection = mpr_->Function<decltype(&::WNetGetConnectionA)>("WNetGetConnectionA");
     char remote[MAX_PATH + 1] = {};
     DWORD size = sizeof remote;
-    if (::WNetGetConnectionA(drive.c_str(), remote, &size) != NO_ERROR) return std::nullopt;
+    if (get_connection(drive.c_str(), remote, &size) != NO_ERROR) return std::nullopt;
     return std::string(remote);
   }
 
@@ -215,6 +240,9 @@ class Win32Files : public FileSystem {
     size_t slash = buffer.find_last_of('\\');
     return slash == std::string::npos ? std::string() : buffer.substr(0, slash);
   }
+
+ private:
+  std::unique_ptr<SystemLibrary> mpr_;
 };
 
 }  // namespace

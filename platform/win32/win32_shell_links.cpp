@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/com_ptr.h"
+#include "platform/win32/system_text.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -24,15 +25,6 @@ std::wstring Wide(const std::string& text) {
   std::wstring wide(n, L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   return wide;
-}
-
-std::string LastErrorText() {
-  char buffer[512] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0,
-                           buffer, sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
 }
 
 // An item-ID list the shell handed out, freed with the shell's allocator.
@@ -99,7 +91,8 @@ struct LinkObject {
   LinkOutcome Create() {
     HRESULT hr = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.put_void());
     if (FAILED(hr)) {
-      LinkOutcome outcome{LinkOutcome::kNoObject, hr, reinterpret_cast<uintptr_t>(link.get()), LastErrorText()};
+      LinkOutcome outcome{LinkOutcome::kNoObject, hr, reinterpret_cast<uintptr_t>(link.get()),
+                          SystemErrorText(GetLastError())};
       return outcome;
     }
     return {};

@@ -1,9 +1,11 @@
 // The wizard's pages: the three paths through them, the run on the summary page, the result page,
 // and the checks made before the folder and database pages are left.
+#include <string>
 #include <vector>
 
 #include "platform/registry.h"
 #include "tests/app/form_fixture.h"
+#include "tools/zipwriter/zipwriter.h"
 
 namespace {
 
@@ -189,24 +191,48 @@ TEST_F(PageFlowTest, ProgressBarIsHiddenWheneverTheSummaryIsShown) {
   EXPECT_FALSE(form().ProgressBar1.Visible());
 }
 
-TEST_F(PageFlowTest, FolderMustBeAFullPathTheSystemCodePageCanHold) {
+TEST_F(PageFlowTest, FolderMustBeAFullPathThatWindowsTakesAsTypedAndThatHoldsTheInstallation) {
   Next(), Next();
   ExpectPage(3);
-  const wchar_t* refused[] = {L"", L"Quenlar", L"C:Quenlar", L"\\Quenlar", L"C:/Quenlar", L"\\\\server",
-                              L"\\\\server\\", L"\\\\\\share\\x", L"C:\\\u6570\u636E"};
-  for (const wchar_t* folder : refused) {
+  // The longest path the run lays down below the folder: a template that the deployment puts into
+  // a sub-folder (the server tree's names are shorter).
+  const std::wstring longest_file = L"\\MauImport\\Mau Import - Phieu nhap xuat hang hoa.xls";
+  const std::wstring at_limit = L"C:\\" + std::wstring(259 - longest_file.size() - 3, L'q');
+  const std::string not_full = "Hãy nhập đường dẫn đầy đủ";
+  const std::string changed = "Windows sẽ bỏ chúng đi";
+  const std::string too_long = "Đường dẫn quá dài: các tệp cài vào thư mục này sẽ vượt quá 259 ký tự. "
+                               "Hãy chọn thư mục có đường dẫn không quá " + std::to_string(at_limit.size()) + " ký tự.";
+  const struct {
+    std::wstring folder;
+    const std::string& reason;
+  } refused[] = {
+      {L"", not_full}, {L"Quenlar", not_full}, {L"C:Quenlar", not_full}, {L"\\Quenlar", not_full},
+      {L"C:/Quenlar", not_full}, {L"\\\\server", not_full}, {L"\\\\server\\", not_full},
+      {L"\\\\\\share\\x", not_full}, {L"C:\\\u6570\u636E", not_full}, {L"C:\\K\u1EBF to\u00E1n", not_full},
+      // Windows strips a part's trailing dots and blanks and resolves "." and "..": the files
+      // would land elsewhere than the recorded folder says.
+      {L"C:\\Quenlar. ", changed}, {L"C:\\Quenlar\\..\\Q2", changed}, {L"C:\\Quenlar.", changed},
+      {L"C:\\Ke Toan \\Quenlar", changed}, {L"C:\\.\\Quenlar", changed}, {L"C:\\Quenlar/../Q2", changed},
+      {L"\\\\server\\share.\\Quenlar", changed},
+      {at_limit + L"q", too_long}, {L"C:\\" + std::wstring(230, L'q'), too_long},
+  };
+  for (const auto& c : refused) {
     sim.boxes().Forget();
-    form().Edit_AppPath.SetText(folder);
+    form().Edit_AppPath.SetText(c.folder);
     Next();
-    EXPECT_EQ(form().FPage, 3) << ui::Utf8(folder);
-    ASSERT_EQ(sim.boxes().Shown().size(), 1u) << ui::Utf8(folder);
+    EXPECT_EQ(form().FPage, 3) << ui::Utf8(c.folder);
+    ASSERT_EQ(sim.boxes().Shown().size(), 1u) << ui::Utf8(c.folder);
     EXPECT_EQ(sim.boxes().Shown()[0].caption, "Quenlar");
     EXPECT_EQ(sim.boxes().Shown()[0].flags & 0xF0, platform::kBoxIconError);
-    EXPECT_NE(sim.boxes().Shown()[0].text.find("Thư mục ứng dụng"), std::string::npos);
+    const std::string& text = sim.boxes().Shown()[0].text;
+    EXPECT_TRUE(text.starts_with("Thư mục ứng dụng không hợp lệ.\r\n")) << text;
+    EXPECT_NE(text.find(c.reason), std::string::npos) << ui::Utf8(c.folder) << ": " << text;
   }
-  const wchar_t* accepted[] = {L"C:\\Quenlar", L"d:\\", L"\\\\server\\share", L"\\\\server\\share\\Quenlar",
-                               L"C:\\K\u00EA to\u00E1n"};
-  for (const wchar_t* folder : accepted) {
+  // Folders that the run itself refuses when it cannot make them pass here.
+  const std::wstring accepted[] = {L"C:\\Quenlar", L"d:\\", L"\\\\server\\share", L"\\\\server\\share\\Quenlar",
+                                   L"C:\\K\u00EA to\u00E1n", L"C:\\Quen<lar", L"Q:\\Quenlar", L"D:\\Ke Toan\\",
+                                   L"C:\\Program Files (x86)\\Quenlar", L"C:\\Quenlar.v2\\Ke.Toan", at_limit};
+  for (const std::wstring& folder : accepted) {
     sim.boxes().Forget();
     form().Edit_AppPath.SetText(folder);
     Next();
@@ -214,6 +240,29 @@ TEST_F(PageFlowTest, FolderMustBeAFullPathTheSystemCodePageCanHold) {
     EXPECT_TRUE(sim.boxes().Shown().empty());
     Back();
   }
+  // The server archive was read through a temporary copy; none is left behind.
+  EXPECT_TRUE(sim.files().FindFiles(sim.files().TempPath() + "*").empty());
+}
+
+TEST_F(PageFlowTest, TheServerTreeCarriedSetsTheLimitWhenItsNamesAreTheLongest) {
+  const std::string name = "Firebird-2.5.7.2/doc/" + std::string(100, 'd') + ".txt";
+  zipwriter::Archive server;
+  server.entries.push_back({});
+  server.entries.back().name = name;
+  server.entries.back().data = "text";
+  const std::string archive = zipwriter::Build(server);
+  sim.resources().Add("ZIP", "FIREBIRD", std::vector<uint8_t>(archive.begin(), archive.end()));
+  Next(), Next();
+  const std::wstring at_limit = L"C:\\" + std::wstring(259 - name.size() - 1 - 3, L'q');
+  form().Edit_AppPath.SetText(at_limit + L"q");
+  Next();
+  ExpectPage(3);
+  ASSERT_EQ(sim.boxes().Shown().size(), 1u);
+  EXPECT_NE(sim.boxes().Shown()[0].text.find("không quá " + std::to_string(at_limit.size()) + " ký tự."),
+            std::string::npos);
+  form().Edit_AppPath.SetText(at_limit);
+  Next();
+  ExpectPage(4);
 }
 
 TEST_F(PageFlowTest, DatabasePathIsCheckedOnlyWhenADatabaseWillBeMade) {
@@ -225,16 +274,49 @@ TEST_F(PageFlowTest, DatabasePathIsCheckedOnlyWhenADatabaseWillBeMade) {
   ASSERT_EQ(sim.boxes().Shown().size(), 1u);
   EXPECT_NE(sim.boxes().Shown()[0].text.find("Tệp cơ sở dữ liệu"), std::string::npos);
 
+  // The file's name is the path with ".fdb", which the library adds when it is missing.
+  const std::wstring at_limit = L"C:\\Data\\" + std::wstring(259 - 8 - 4, L'q');
+  const struct {
+    std::wstring path;
+    const char* reason;  // nullptr: taken
+  } cases[] = {
+      {L"C:\\Data.\\qlkt", "Windows sẽ bỏ chúng đi"},
+      {L"C:\\Quenlar\\..\\qlkt", "Windows sẽ bỏ chúng đi"},
+      {L"C:\\Data \\qlkt", "Windows sẽ bỏ chúng đi"},
+      {L"C:\\Data\\qlkt.", "Windows sẽ bỏ chúng đi"},
+      {at_limit + L"q", "Đường dẫn quá dài: tên tệp cùng phần mở rộng \".fdb\" sẽ vượt quá 259 ký tự."},
+      {at_limit + L"q.FDB", "Đường dẫn quá dài"},
+      {at_limit, nullptr},
+      {at_limit + L".fDb", nullptr},
+  };
+  for (const auto& c : cases) {
+    sim.boxes().Forget();
+    form().Edit_CSDL.SetText(c.path);
+    Next();
+    if (!c.reason) {
+      EXPECT_EQ(form().FPage, 5) << ui::Utf8(c.path);
+      EXPECT_TRUE(sim.boxes().Shown().empty()) << ui::Utf8(c.path);
+      Back();
+      continue;
+    }
+    EXPECT_EQ(form().FPage, 4) << ui::Utf8(c.path);
+    ASSERT_EQ(sim.boxes().Shown().size(), 1u) << ui::Utf8(c.path);
+    const std::string& text = sim.boxes().Shown()[0].text;
+    EXPECT_TRUE(text.starts_with("Tệp cơ sở dữ liệu không hợp lệ.\r\n")) << text;
+    EXPECT_NE(text.find(c.reason), std::string::npos) << ui::Utf8(c.path) << ": " << text;
+  }
+
   form().Edit_CSDL.SetText(L"");
   Next();
   ExpectPage(5);
 
   Back();
+  sim.boxes().Forget();
   form().Edit_CSDL.SetText(L"qlkt");
   Press(form().chk_TaoCSDL);
   Next();
   ExpectPage(5);
-  EXPECT_EQ(sim.boxes().Shown().size(), 1u);
+  EXPECT_TRUE(sim.boxes().Shown().empty());
 }
 
 }  // namespace

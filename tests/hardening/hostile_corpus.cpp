@@ -239,6 +239,9 @@ const std::vector<HostileCase>& Corpus() {
       {"same-name-twice", "\"twice.txt\" twice",
        [] { return WithGood({{.name = "twice.txt", .data = "first"}, {.name = "twice.txt", .data = "second"}}); },
        kExitSomeFailed, 10125, "Skipped twice.txt 2", {"good.txt", "twice.txt"}},
+      {"utf8-name-invalid", "\"bad\\xC3(.txt\" flagged as UTF-8 (bit 11): a broken sequence",
+       [] { return WithGood({{.name = "bad\xC3(.txt", .data = "evil", .flags = 0x0800}}); },
+       kExitSomeFailed, 0, "mapname: conversion of", {"good.txt"}},
 
       // Sizes and offsets.
       {"deflate-size-smaller", "Deflate, uncompressed size declared 1000 for 100000 bytes",

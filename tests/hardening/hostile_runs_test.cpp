@@ -146,6 +146,7 @@ const std::map<std::string, std::string> kToolSays = {
     {"implode-tree-overflow", "skipping: legacy.bin: damaged compressed data\n"},
     {"implode-short", "skipping: legacy.bin: damaged compressed data\n"},
     {"method-unknown", "skipping: legacy.bin: unsupported compression method 99 (AES)\n"},
+    {"utf8-name-invalid", "skipping: bad?(.txt: its name is flagged as UTF-8 but is not valid UTF-8\n"},
 };
 
 TEST_P(HostileRuns, ThroughTheTool) {

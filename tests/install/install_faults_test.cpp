@@ -24,6 +24,11 @@ constexpr char kCloseApplication[] = "Đóng ứng dụng Quenlar Accounting tr�
 constexpr char kEngine[] = "C:\\Windows\\ZIPENG179.DLL";
 constexpr char kProgram[] = "C:\\Quenlar\\zozazera.exe";
 
+std::string DiskFull(const std::string& file) {
+  return "Không đủ chỗ trống trên ổ đĩa để ghi tệp:\r\n" + file +
+         "\r\nHãy giải phóng dung lượng trên ổ đĩa này rồi chạy lại bộ cài đặt.";
+}
+
 std::string FolderNotMade(const std::string& folder) {
   return "Không tạo được thư mục ứng dụng:\r\n" + folder +
          "\r\nHãy chọn thư mục khác; thư mục chứa nó phải có sẵn và cho phép ghi.";
@@ -97,6 +102,33 @@ const FaultCase kFaults[] = {
        EXPECT_TRUE(m.sim.shell().Calls().empty());
      },
      [](Machine& m) { m.sim.files().CreateDir("C:\\Khong"), m.sim.files().CreateDir("C:\\Khong\\Co"); }},
+    // A folder the folder page would refuse, reaching the run as an upgrade's recorded folder may:
+    // the run refuses it with the page's text before it makes or records anything.
+    {"the folder is too long for the longest file laid down under it", false,
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\" + std::wstring(230, L'q')); },
+     // The longest file is "\MauImport\Mau Import - Phieu nhap xuat hang hoa.xls", 52 characters.
+     "Thư mục ứng dụng không hợp lệ.\r\nĐường dẫn quá dài: các tệp cài vào thư mục này sẽ vượt quá 259 ký "
+     "tự. Hãy chọn thư mục có đường dẫn không quá 207 ký tự.",
+     false,
+     [](Machine& m) {
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\" + std::string(230, 'q')));
+       EXPECT_FALSE(m.AppPath());
+       EXPECT_FALSE(m.sim.registry().GetString(RootKey::ClassesRoot, ".fdb", ""));
+       EXPECT_FALSE(m.sim.files().FileExists(kEngine));
+       EXPECT_TRUE(m.sim.shell().Calls().empty());
+       EXPECT_TRUE(m.sim.files().FindFiles(m.sim.files().TempPath() + "*").empty());
+     },
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar"); }},
+    {"the folder has a \"..\" part", false, [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar\\..\\Q2"); },
+     "Thư mục ứng dụng không hợp lệ.\r\nĐường dẫn không được có phần là \".\" hay \"..\", hay phần kết thúc bằng "
+     "dấu chấm hoặc dấu cách: Windows sẽ bỏ chúng đi và các tệp sẽ nằm ở một thư mục khác.",
+     false,
+     [](Machine& m) {
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\Q2"));
+       EXPECT_FALSE(m.sim.files().DirectoryExists("C:\\Quenlar"));
+       EXPECT_FALSE(m.AppPath());
+     },
+     [](Machine& m) { m.form.Edit_AppPath.SetText(L"C:\\Quenlar"); }},
     {"a file has the folder's name", false, [](Machine& m) { m.Put("C:\\Quenlar", "a file"); },
      FolderNotMade("C:\\Quenlar"), false,
      [](Machine& m) {
@@ -131,7 +163,7 @@ const FaultCase kFaults[] = {
          return false;
        });
      },
-     kCloseApplication, false,
+     DiskFull(kProgram), false,
      [](Machine& m) {
        EXPECT_EQ(m.Read(kProgram), SmallContent("vereru_ib.exe", 1));
        EXPECT_EQ(m.PartialFiles(), 0);
@@ -141,11 +173,12 @@ const FaultCase kFaults[] = {
      [](Machine& m) {
        auto copies = std::make_shared<int>(0);
        m.sim.files().FailWrites([&m, copies](const std::string& path) {
-         if (path.ends_with("zip") && ++*copies == 2) m.sim.files().LimitWrites(100);  // the server's, then the payload's
+         // The folder check reads the server's, the server step extracts it, then the payload's.
+         if (path.ends_with("zip") && ++*copies == 3) m.sim.files().LimitWrites(100);
          return false;
        });
      },
-     "Cannot create file C:\\Windows\\Temp\\zip", true,
+     "Not enough room on the disk for file C:\\Windows\\Temp\\zip", true,
      [](Machine& m) {
        EXPECT_EQ(m.PartialFiles(), 0);
        EXPECT_TRUE(m.sim.files().FileExists("C:\\Quenlar\\Firebird-2.5.7.2\\bin\\fbserver.exe"));

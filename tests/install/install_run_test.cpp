@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/setup_form.h"
 #include "platform/error.h"
 #include "platform/sim/sim_platform.h"
 #include "tests/payload/carried_payload.h"
 #include "ui/headless/headless_backend.h"
+#include "zip/archiver.h"
 
 namespace {
 
@@ -185,10 +189,14 @@ TEST_F(InstallRunTest, ASecondRunAfterAFailureRepeatsEveryStepAndKeepsTheProgres
   form.ProgressBar1.SetPosition(37);
   sim.registry().PutString(RootKey::ClassesRoot, ".fdb", "", "khac");
   StartServer();
-  // The first write after the engine's step is the server archive's temporary copy.
+  // The first archive copy after the engine's step is the server archive's (the folder check
+  // reads that archive's directory before anything else).
   int position_after_engine = -1;
+  bool engine_written = false;
   sim.files().FailWrites([&](const std::string& path) {
-    if (position_after_engine < 0 && path.ends_with("zip")) position_after_engine = form.ProgressBar1.Position();
+    if (engine_written && position_after_engine < 0 && path.ends_with("zip"))
+      position_after_engine = form.ProgressBar1.Position();
+    engine_written = engine_written || path.ends_with("ZIPENG179.DLL");
     return false;
   });
 
@@ -197,6 +205,63 @@ TEST_F(InstallRunTest, ASecondRunAfterAFailureRepeatsEveryStepAndKeepsTheProgres
   EXPECT_EQ(position_after_engine, 38);
   EXPECT_EQ(ClassValue(".fdb"), "zozazera_db");
   EXPECT_EQ(sim.shell().Calls().size(), 6u);
+}
+
+// The copies of the carried archives belong to the archive component: the server's goes after its
+// extraction, the payload's when the next run opens an archive or when the form goes, however the
+// run ended. Until then the payload's is the component's current archive.
+TEST_F(InstallRunTest, NoRunLeavesACopyInTheTemporaryFolder) {
+  StartServer();
+  auto left = [&] {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(sim.Host(sim.files().TempPath())))
+      names.push_back(item.path().filename().string());
+    return names;
+  };
+  const struct {
+    const char* how;
+    std::vector<bool> results;  // of the runs one form makes, in turn
+    std::function<void()> fault;  // made before the last run
+    bool ends_with_error;
+  } cases[] = {
+      {"a completed run", {true}, [] {}, false},
+      {"a repair after a run", {true, true}, [] {}, false},
+      {"a run whose program is in use", {true, false},
+       [&] { sim.files().FailWrites([](const std::string& path) { return path == "C:\\Quenlar\\zozazera.exe"; }); },
+       false},
+      {"a run ended by an error after the deployment", {true, false},
+       [&] {
+         sim.shell().OnExecute([](const platform::sim::SimShell::Call& call) {
+           if (call.file.ends_with("REGSVR32.exe")) throw platform::Error("the registration failed");
+           return platform::sim::SimShell::kSuccess;
+         });
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    auto setup = std::make_unique<TFCaiDat>();
+    setup->chk_TaoCSDL.SetChecked(false);
+    for (size_t run = 0; run < c.results.size(); ++run) {
+      if (run + 1 == c.results.size()) c.fault();
+      bool result = false;
+      try {
+        result = setup->RunInstallation();
+        EXPECT_FALSE(c.ends_with_error && run + 1 == c.results.size());
+      } catch (const platform::Error&) {
+        EXPECT_TRUE(c.ends_with_error);
+      }
+      EXPECT_EQ(result, c.results[run]);
+      sim.processes().EndAll("fbserver.exe");
+      // Only the payload's copy, the component's current archive.
+      const std::string current = setup->Archiver1->ZipFileName();
+      EXPECT_EQ(left(), std::vector<std::string>{current.substr(current.find_last_of('\\') + 1)});
+    }
+    setup.reset();
+    EXPECT_EQ(left(), std::vector<std::string>{});
+    sim.files().FailWrites(nullptr);
+    StartServer();
+  }
 }
 
 TEST_F(InstallRunTest, AFailedRegistryWriteEndsTheRunWithNoKeyLeftOpen) {

@@ -56,9 +56,22 @@ TEST_F(CarriedResourcesTest, AMissingResourceOrAnUncreatableFileRaisesAndWritesN
     EXPECT_STREQ(e.what(), "Cannot create file C:\\Windows\\ZIPENG179.DLL");
   }
   EXPECT_EQ(Read("C:\\Windows\\ZIPENG179.DLL"), "in use");
+
+  // A volume that runs out of room is told apart, naming the file.
+  sim.files().FailWrites(nullptr);
+  sim.files().LimitWrites(3);
+  try {
+    form.ExtractResourceToFile("ZIPENG179", "DLL", "C:\\Windows\\ZIPENG179.DLL");
+    FAIL() << "no error";
+  } catch (const platform::EDiskFull& e) {
+    EXPECT_EQ(e.Path(), "C:\\Windows\\ZIPENG179.DLL");
+    EXPECT_STREQ(e.what(), "Not enough room on the disk for file C:\\Windows\\ZIPENG179.DLL");
+  }
+  EXPECT_EQ(Read("C:\\Windows\\ZIPENG179.DLL"), "in use");
 }
 
-TEST_F(CarriedResourcesTest, ACarriedArchiveOpensFromATemporaryCopyThatStays) {
+// The copy is the component's: it goes when the component lets go of it.
+TEST_F(CarriedResourcesTest, ACarriedArchiveOpensFromATemporaryCopyThatGoesWithTheComponent) {
   const std::string first = form.OpenCarriedArchive("cacfile");
   const std::string name = first.substr(first.find_last_of('\\') + 1);
   EXPECT_EQ(first.substr(0, first.size() - name.size()), sim.files().TempPath());
@@ -73,9 +86,16 @@ TEST_F(CarriedResourcesTest, ACarriedArchiveOpensFromATemporaryCopyThatStays) {
   form.Archiver1->FSpecArgs = {"x"};
   const std::string second = form.OpenCarriedArchive("firebird");
   EXPECT_NE(second, first);
-  EXPECT_TRUE(sim.files().FileExists(first));
+  EXPECT_FALSE(sim.files().FileExists(first));
   EXPECT_TRUE(form.Archiver1->FSpecArgs.empty());
   EXPECT_EQ(form.Archiver1->ZipFileName(), second);
+  EXPECT_TRUE(sim.files().FileExists(second));
+
+  form.Archiver1->Clear();
+  EXPECT_FALSE(sim.files().FileExists(second));
+  const std::string third = form.OpenCarriedArchive("cacfile");
+  form.Archiver1.reset();
+  EXPECT_FALSE(sim.files().FileExists(third));
 }
 
 // The engine is written to the Windows folder and loaded from there by its full path, also when a

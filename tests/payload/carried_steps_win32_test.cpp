@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,6 +64,13 @@ std::string Packaged(const std::string& entry) {
 }
 
 namespace fs = std::filesystem;
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  char value[MAX_PATH + 1] = {};
+  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  if (n == 0 || n >= sizeof value) return std::nullopt;
+  return std::string(value, n);
+}
 
 std::set<std::string> TemporaryArchives() {
   std::set<std::string> found;
@@ -114,6 +123,14 @@ class CarriedStepsWin32Test : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "qlr-carried-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+    // A temporary folder of the test's own: the prefix is shared with tests that run meanwhile and
+    // make (and remove) payload copies of their own in the prefix's.
+    saved_tmp_ = EnvironmentValue("TMP");
+    own_temp_ = folder_ + "-temp";
+    std::error_code stale;  // left by a process of the same number that was killed
+    fs::remove_all(own_temp_, stale);
+    ASSERT_TRUE(CreateDirectoryA(own_temp_.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", own_temp_.c_str());
     archives_before_ = TemporaryArchives();
     form_ = std::make_unique<TFCaiDat>();
     form_->Edit_AppPath.SetText(TFCaiDat::FromAnsi(folder_));
@@ -123,12 +140,12 @@ class CarriedStepsWin32Test : public ::testing::Test {
   }
   void TearDown() override {
     form_.reset();
+    SetEnvironmentVariableA("TMP", saved_tmp_ ? saved_tmp_->c_str() : nullptr);
     // An extraction to a folder leaves the process there, which would keep the folder.
     SetCurrentDirectoryA(real_.files.TempPath().c_str());
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
-    for (const std::string& copy : TemporaryArchives())
-      if (!archives_before_.count(copy)) DeleteFileA(copy.c_str());
+    fs::remove_all(own_temp_, ignored);
     // The prefix is shared: the client library goes back to what it was.
     if (saved_client_ == "<none>") DeleteFileA((system_ + "\\gds32.dll").c_str());
     else real_.files.WriteFile(system_ + "\\gds32.dll", saved_client_.data(), saved_client_.size());
@@ -147,6 +164,8 @@ class CarriedStepsWin32Test : public ::testing::Test {
   std::unique_ptr<TFCaiDat> form_;
   std::string folder_, system_, saved_client_;
   std::set<std::string> archives_before_;
+  std::string own_temp_;
+  std::optional<std::string> saved_tmp_;
 };
 
 std::string ErrorOf(const std::function<void()>& action) {
@@ -205,8 +224,12 @@ TEST_F(CarriedStepsWin32Test, ACarriedArchiveOpensFromItsOwnTemporaryCopy) {
   EXPECT_NE(second, first);
   EXPECT_TRUE(SameBytes(Read(second), Read(kPackager + "\\FIREBIRD.zip")));
   EXPECT_EQ(form_->Archiver1->Count(), 40);  // its three folder entries are not listed
-  EXPECT_NE(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Each copy is the component's: the first goes with the next opening, the last with the form.
+  EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(boxes_.shown.empty());
+  form_.reset();
+  EXPECT_EQ(GetFileAttributesA(second.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Where the server machine's 24 files land, below the folder or in the system folder, and the
@@ -300,6 +323,28 @@ TEST_F(CarriedStepsWin32Test, AProgramHeldOpenStopsTheDeploymentThereWithTheClos
   EXPECT_EQ(Read(library), "earlier");
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\MauImport").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(form_->FUdfDir.empty()) << "a workstation has no UDF folder";
+}
+
+// A volume that fills up (named by QLR_FULL_DRIVE: a small one that full_drive.sh mounts for the
+// run): the box names the file that did not fit, and the earlier one stays whole.
+TEST_F(CarriedStepsWin32Test, AVolumeThatFillsUpStopsTheDeploymentWithABoxNamingTheFile) {
+  const char* small_volume = std::getenv("QLR_FULL_DRIVE");
+  if (!small_volume) GTEST_SKIP() << "no small volume named by QLR_FULL_DRIVE";
+  const std::string folder = small_volume;
+  install::WriteEngineLibrary(*form_);
+  form_->rdo_MayTram.SetChecked(true);
+  form_->Edit_AppPath.SetText(TFCaiDat::FromAnsi(folder));
+  const std::string program = folder + "\\zozazera.exe";  // the first file there, larger than the volume
+  ASSERT_TRUE(real_.files.WriteFile(program, "earlier", 7));
+
+  EXPECT_FALSE(form_->DeployApplicationFiles());
+
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0], "Không đủ chỗ trống trên ổ đĩa để ghi tệp:\r\n" + program +
+                                 "\r\nHãy giải phóng dung lượng trên ổ đĩa này rồi chạy lại bộ cài đặt.");
+  EXPECT_EQ(form_->ProgressBar1.Position(), 0);
+  EXPECT_EQ(Read(program), "earlier");
+  EXPECT_FALSE(real_.files.FileExists(program + ".~partial"));
 }
 
 }  // namespace

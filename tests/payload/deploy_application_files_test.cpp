@@ -121,6 +121,34 @@ TEST_F(DeployTest, AServerGetsTwentyFourFilesAndAWorkstationTwentyFromTheBuiltPa
   }
 }
 
+// The carried reskt.dll makes the database file where there is none, and answers the path of one
+// that is there already without touching its bytes: a new installation over a machine that holds
+// the accounting data keeps it, and the setup records that file.
+TEST_F(DeployTest, TheCarriedDatabaseLibraryNeverReplacesAnExistingDatabaseFile) {
+  Built();
+  ASSERT_TRUE(form.DeployApplicationFiles());
+  form.rdo_QD48.SetChecked(true);
+  const struct {
+    const wchar_t* typed;
+    const char* file;
+    const char* before;  // nullptr: no file there
+    std::string after;
+  } cases[] = {
+      {L"C:\\Quenlar\\qlkt", "C:\\Quenlar\\qlkt.fdb", "the accounting data of the business", "the accounting data of the business"},
+      {L"C:\\Quenlar\\moi.fdb", "C:\\Quenlar\\moi.fdb", nullptr, "Quenlar Accounting database (stand-in)\r\nRegime: TT133\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    if (c.before) Put(c.file, c.before);
+    form.Edit_CSDL.SetText(c.typed);
+    form.CreateDatabaseFile();
+    EXPECT_EQ(Read(c.file), c.after);
+    EXPECT_EQ(sim.registry().GetString(platform::RootKey::CurrentUser, "Software\\QuenlarVN\\ERP\\Accounting", "DataBase"),
+              c.file);
+    EXPECT_TRUE(sim.boxes().Shown().empty());
+  }
+}
+
 TEST_F(DeployTest, AnUpgradeKeepsEditedTemplatesAndReplacesEverythingElse) {
   Small(1);
   ASSERT_TRUE(form.DeployApplicationFiles());

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -152,6 +154,35 @@ TEST_F(FilesTest, WritesReplaceWholeFilesAndFailuresLeaveNothing) {
   EXPECT_TRUE(fs().DeleteFile(a));
   EXPECT_FALSE(fs().FileExists(a));
   EXPECT_FALSE(fs().DeleteFile(a));
+}
+
+// A volume that runs out of room: the write fails as a full disk, told apart from a file that
+// cannot be made, and the earlier file stays whole. Under Wine the folder is on a small volume of
+// its own, named by QLR_FULL_DRIVE (full_drive.sh mounts it); on the host the simulated machine
+// runs out of room.
+TEST_F(FilesTest, AWriteOntoAFullVolumeIsToldApartAndLeavesTheEarlierFile) {
+#ifdef _WIN32
+  const char* small_volume = std::getenv("QLR_FULL_DRIVE");
+  if (!small_volume) GTEST_SKIP() << "no small volume named by QLR_FULL_DRIVE";
+  const std::string folder = small_volume;
+#else
+  const std::string folder = work_;
+  sim_.files().LimitWrites(64 * 1024);
+#endif
+  const std::string file = folder + "\\a.bin";
+  WriteFailure failure = WriteFailure::DiskFull;
+  ASSERT_TRUE(fs().WriteFile(file, "earlier", 7, &failure));
+  EXPECT_EQ(failure, WriteFailure::None);
+
+  const std::vector<char> large(1 << 20, 'x');
+  EXPECT_FALSE(fs().WriteFile(file, large.data(), large.size(), &failure));
+  EXPECT_EQ(failure, WriteFailure::DiskFull);
+  EXPECT_EQ(fs().ReadFile(file), (std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+  EXPECT_FALSE(fs().FileExists(file + ".~partial"));
+
+  EXPECT_FALSE(fs().WriteFile(folder + "\\missing\\c.bin", "x", 1, &failure));
+  EXPECT_EQ(failure, WriteFailure::CannotCreate);
+  EXPECT_TRUE(fs().DeleteFile(file));
 }
 
 TEST_F(FilesTest, ReadOnlyFilesAndTimesAreKept) {

@@ -5,10 +5,13 @@
 #include <cctype>
 #include <string>
 
+#include "platform/error.h"
+#include "platform/files.h"
 #include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
 #include "platform/shell.h"
+#include "platform/win32/library_search.h"
 
 namespace platform {
 namespace {
@@ -28,6 +31,27 @@ TEST(Win32LibrariesTest, LoadsBySearchAndReportsWhyNot) {
 
   EXPECT_EQ(Current().libraries.Load("qlr-no-such-library.dll", &error), nullptr);
   EXPECT_EQ(error, 126u);  // ERROR_MOD_NOT_FOUND
+}
+
+// What the setup loads outside the KnownDLLs comes from the system folder, by its full path; a
+// library or an export that is not there is an error that names it.
+TEST(Win32LibrariesTest, ASystemLibraryComesFromTheSystemFolderOrSaysWhatIsMissing) {
+  const std::string folder = Current().files.SystemDirectory();
+  const win32::SystemLibrary library("mpr.dll");
+  EXPECT_NE(library.Function<void*>("WNetGetConnectionA"), nullptr);
+  auto message = [](auto&& make) {
+    try {
+      make();
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  const std::string no_export = message([&] { library.Function<void*>("NoSuchExport"); });
+  EXPECT_EQ(no_export.rfind(folder + "\\mpr.dll has no NoSuchExport: ", 0), 0u) << no_export;
+  const std::string missing = message([] { win32::SystemLibrary("qlr-no-such-library.dll"); });
+  EXPECT_EQ(missing.rfind("Cannot load " + folder + "\\qlr-no-such-library.dll: ", 0), 0u) << missing;
+  EXPECT_NE(missing.find("(126)"), std::string::npos) << missing;
 }
 
 TEST(Win32ProcessesTest, TheSnapshotListsThisProgram) {

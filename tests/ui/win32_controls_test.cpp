@@ -14,6 +14,7 @@
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
 #include "tests/platform/recording_boxes.h"
+#include "tests/time_scale.h"
 #include "ui/backend.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -239,7 +240,7 @@ struct DialogSeen {
 std::thread AnswerSaveDialog(DialogSeen& seen, const wchar_t* name) {
   const DWORD process = GetCurrentProcessId();
   return std::thread([&seen, name, process] {
-    for (int i = 0; i < 400 && !seen.found; ++i) {
+    for (int i = 0; i < qlr_test::ScaledAttempts(400) && !seen.found; ++i) {
       HWND dialog = nullptr;
       while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
         DWORD owner = 0;

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/time_scale.h"
 #include "tools/e2e/machine_state.h"
 #include "tools/e2e/screenshots.h"
 #include "tools/e2e/setup_window.h"
+#include "tools/e2e/shortcut_places.h"
 #include "tools/e2e/step_checks.h"
 
 namespace e2e {
@@ -52,7 +54,7 @@ class StartedProgram {
   }
   ~StartedProgram() {
     TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, 5000);
+    WaitForSingleObject(process_.hProcess, static_cast<DWORD>(qlr_test::Scaled(5s).count()));
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
   }
@@ -68,7 +70,7 @@ void EndServers() {
   for (DWORD id : ServerProcesses())
     if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
       TerminateProcess(p, 0);
-      WaitForSingleObject(p, 5000);
+      WaitForSingleObject(p, static_cast<DWORD>(qlr_test::Scaled(5s).count()));
       CloseHandle(p);
     }
 }
@@ -95,7 +97,8 @@ bool PortAnswers() {
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  for (auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end; Sleep(200))
+  for (auto end = std::chrono::steady_clock::now() + qlr_test::Scaled(timeout); std::chrono::steady_clock::now() < end;
+       Sleep(200))
     if (done()) return true;
   return done();
 }

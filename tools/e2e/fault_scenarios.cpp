@@ -1,8 +1,9 @@
-// Faults the real system can make, end to end in one driver run: a folder path that is a file, a
-// folder whose parent is missing, a temporary folder that is missing, a read-only program, a
-// program held open by another process, and a copy of the setup whose payload has one byte
-// flipped. For each: the box the user sees, what stays on disk, and a second run that completes
-// once the fault is gone.
+// Faults the real system can make, end to end in one driver run: a folder too long for the
+// installation, a folder path that is a file, a folder whose parent is missing, a temporary folder
+// that is missing, a read-only program, a program held open by another process, and a copy of the
+// setup whose payload has one byte flipped. For each: the box the user sees, what stays on disk,
+// and (but for the folder the folder page refuses) a second run that completes once the fault is
+// gone.
 #include "tools/e2e/fault_scenarios.h"
 
 #include <windows.h>
@@ -114,6 +115,19 @@ class FaultRun {
     Press("btn_TiepTuc", 5);
   }
 
+  // Next on a page that refuses what was typed there: a box, and the wizard stays on `page`.
+  void NextRefused(int page) {
+    Check(w_.Click("btn_TiepTuc"), "click Tiếp tục");
+    boxes_.clear();
+    w_.WaitFor(
+        [&] {
+          for (BoxSeen& box : w_.TakeBoxes()) boxes_.push_back(std::move(box));
+          return !boxes_.empty();
+        },
+        30s);
+    Check(w_.Page() == page, "the wizard stays on page " + std::to_string(page));
+  }
+
   // Starts the run and waits for the result page; the boxes shown meanwhile are kept.
   bool RunToResult() {
     Check(w_.Click("btn_TiepTuc"), "click Cài đặt");
@@ -199,6 +213,37 @@ void FolderFaults(const std::wstring& program, Report& r) {
   run.Result(true);
   run.Check(fs::is_regular_file(kMissingParent + L"\\zozazera.exe"), "the program laid down");
   run.Finish();
+}
+
+// The temporary copies of carried archives in the temporary folder.
+int TemporaryCopies() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (!GetTempPathW(MAX_PATH, temp)) return -1;
+  int count = 0;
+  std::error_code ec;
+  for (const auto& item : fs::directory_iterator(temp, ec))
+    count += item.path().filename().wstring().starts_with(L"zip");
+  return count;
+}
+
+// A folder too long for the longest file laid down under it (a template that the deployment puts
+// into a sub-folder, 52 characters with its "\"): the folder page refuses it and says why, and
+// nothing is recorded, made, or left in the temporary folder, where the server archive was read.
+void FolderTooLongFault(const std::wstring& program, Report& r) {
+  const std::wstring folder = L"C:\\" + std::wstring(230, L'q');
+  const int copies_before = TemporaryCopies();
+  SetupWindow w(program, "fault-long");
+  FaultRun run(w, r, "folder too long");
+  run.Press("btn_TiepTuc", 1);
+  run.Press("btn_TiepTuc", 3);
+  run.Check(w.Type("Edit_AppPath", folder), "type the folder");
+  run.NextRefused(3);
+  run.LastBox(L"Quenlar", L"Thư mục ứng dụng không hợp lệ.\r\nĐường dẫn quá dài: các tệp cài vào thư mục này sẽ "
+                          L"vượt quá 259 ký tự. Hãy chọn thư mục có đường dẫn không quá 207 ký tự.");
+  run.Check(!ReadString(HKEY_LOCAL_MACHINE, kSettingsKey, L"AppPath"), "no AppPath recorded");
+  run.Check(!FolderExists(folder), "no folder made");
+  run.Check(TemporaryCopies() == copies_before, "no copy left in the temporary folder");
+  run.Check(w.Click("btn_Dong") && w.WaitForExit(10s).has_value(), "Cancel ends the setup");
 }
 
 // TEMP names a folder that is missing: the carried archives cannot be copied out, and the error
@@ -292,6 +337,7 @@ bool RunFaultScenario(const std::string& name, const std::wstring& program, Repo
   ResetMachine();
   ResetServer();  // a server left by another scenario would be stopped first, with its waits
   RemoveFaultLeftovers();
+  FolderTooLongFault(program, report);
   FolderFaults(program, report);
   ResetMachine();
   TemporaryFolderFault(program, report);

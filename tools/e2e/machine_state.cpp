@@ -1,9 +1,11 @@
 #include "tools/e2e/machine_state.h"
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
-#include "tools/e2e/step_checks.h"
+#include "tests/time_scale.h"
+#include "tools/e2e/shortcut_places.h"
 
 namespace e2e {
 
@@ -150,7 +152,7 @@ StandInProcess::StandInProcess(const std::wstring& file_name) {
 
 StandInProcess::~StandInProcess() {
   TerminateProcess(process_.hProcess, 0);
-  WaitForSingleObject(process_.hProcess, 5000);
+  WaitForSingleObject(process_.hProcess, static_cast<DWORD>(qlr_test::Scaled(std::chrono::seconds(5)).count()));
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
   std::error_code ignored;

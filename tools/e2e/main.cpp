@@ -8,6 +8,7 @@
 
 #include "tools/e2e/fault_scenarios.h"
 #include "tools/e2e/packager_scenario.h"
+#include "tools/e2e/planted_scenario.h"
 #include "tools/e2e/report.h"
 #include "tools/e2e/scenarios.h"
 
@@ -20,7 +21,7 @@ int wmain(int argc, wchar_t** argv) {
   e2e::Report report;
   try {
     if (!e2e::RunScenario(scenario, argv[2], report) && !e2e::RunPackagerScenario(scenario, argv[2], report) &&
-        !e2e::RunFaultScenario(scenario, argv[2], report)) {
+        !e2e::RunFaultScenario(scenario, argv[2], report) && !e2e::RunPlantedScenario(scenario, argv[2], report)) {
       std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
       return 2;
     }

@@ -80,13 +80,7 @@ void PackagerInstallation(const std::wstring& program, Report& r) {
           "the packager's folders lie beside the setup");
 
   SetupWindow w(program, "packager");
-  for (int page : {1, 3, 4, 5}) {
-    r.Check(w.Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
-    r.Check(w.WaitForPage(page), "page " + std::to_string(page));
-  }
-  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
-  r.Check(w.WaitForPage(6, kRunTimeout), "the run ends on page 6");
-  for (const BoxSeen& box : w.TakeBoxes()) r.Check(false, "box " + Utf8(box.text));
+  RunWithDefaults(r, w, kRunTimeout);
   r.Equal(w.Text("lbl_ThongBaoKetQua"), L"Cài đặt thành công !", "the result: the packager's server came up");
 
   for (const auto& d : kDeployed) CheckSameFile(r, d.destination, application / d.file);

@@ -7,6 +7,10 @@
 set -uo pipefail
 driver=${1:?driver}; setup=${2:?setup}; scenario=${3:?scenario}; shots=${4:?shots dir}; prefix=${5:?prefix}
 export WINEARCH=${6:?wine arch}
+# QLR_WOW64=1: the i686 setup and driver in a 64-bit prefix of their own, as on 64-bit Windows.
+if [ "${QLR_WOW64:-0}" = 1 ] && [ "$WINEARCH" = win32 ]; then
+  prefix="${prefix}64" WINEARCH=win64
+fi
 top=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX="$prefix"
 wine="$top/tools/scripts/wine.sh"

@@ -10,7 +10,9 @@
 #include <map>
 
 #include "tools/e2e/carried_scenarios.h"
+#include "tests/time_scale.h"
 #include "tools/e2e/machine_state.h"
+#include "tools/e2e/progress_hold.h"
 #include "tools/e2e/screenshots.h"
 #include "tools/e2e/setup_window.h"
 #include "tools/e2e/step_checks.h"
@@ -45,7 +47,8 @@ std::wstring OutputFile(const wchar_t* name) {
 int Position(SetupWindow& w) {
   HWND bar = w.Find("ProgressBar1");
   DWORD_PTR position = 0;
-  if (!bar || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &position)) return -1;
+  const auto limit = static_cast<UINT>(qlr_test::Scaled(500ms).count());
+  if (!bar || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, limit, &position)) return -1;
   return static_cast<int>(position);
 }
 
@@ -196,30 +199,19 @@ bool BarShownMoving(SetupWindow& w) {
   return filled > 0 && filled < inside * 95 / 100;
 }
 
-// Catches the progress bar while it moves: a picture taken between two readings of its position
-// that both lie inside one extraction, the second not behind the first, with the bar shown partly
-// filled before and after. Small entries pass in a blink; the server tree and the application's
-// program take long enough to be caught.
-bool ShotWhileExtracting(SetupWindow& w, Report& r, const std::string& name) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    int before = -1;
-    const bool moving = w.WaitFor(
-        [&] {
-          before = Position(w);
-          return (before > 0 && before < 100 && BarShownMoving(w)) || w.Page() == 6;
-        },
-        kRunTimeout);
-    if (!moving || w.Page() == 6) return false;
-    const std::wstring status = w.Text("lbl_ThongBao");
-    const bool taken = TakeScreenshot(name, /*settle=*/false);
-    const int after = Position(w);
-    if (taken && after >= before && after < 100 && BarShownMoving(w)) {
-      r.Note("progress " + std::to_string(before) + " to " + std::to_string(after) + "%, status line \"" +
-             Utf8(status) + "\"");
-      return true;
-    }
-  }
-  return false;
+// A picture of the progress bar while it moves: the run is held with the bar partly filled (see
+// progress_hold.h), so the picture, the bar's position and its pixels are all of one moment.
+bool ShotWhileHeld(SetupWindow& w, ProgressHold& hold, Report& r, const std::string& name) {
+  if (!w.WaitFor([&] { return hold.Held() || w.Page() == 6; }, kRunTimeout) || !hold.Held()) return false;
+  const int held_at = hold.HeldPosition();
+  const int position = Position(w);
+  const std::wstring status = w.Text("lbl_ThongBao");
+  const bool taken = TakeScreenshot(name);
+  const bool drawn = BarShownMoving(w);
+  hold.Release();
+  r.Note("held at " + std::to_string(held_at) + "%, the bar answers " + std::to_string(position) +
+         "%, status line \"" + Utf8(status) + "\"");
+  return taken && position == held_at && drawn;
 }
 
 // The payload's files, the server tree, the database file, the shortcuts and the firewall's lines
@@ -255,11 +247,12 @@ void NewInstallation(const std::wstring& program, Report& r) {
   // While the run works, Back and Cancel stay inert (they are read from the window styles, which
   // a busy setup need not answer for). The carried service script starts the stand-in server, so
   // the final wait finds it.
+  ProgressHold hold(w.Form());
   r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
   r.Check(w.WaitFor([&] { return !w.Enabled("btn_TroLai") && !w.Enabled("btn_Dong") && !w.Enabled("btn_TiepTuc"); },
                     10s),
           "the three buttons are inert while the run works");
-  r.Check(ShotWhileExtracting(w, r, "new-page5-progress"), "a picture of the progress bar while it moves");
+  r.Check(ShotWhileHeld(w, hold, r, "new-page5-progress"), "a picture of the progress bar while it moves");
   r.Check(w.WaitForPage(6, kRunTimeout), "the run ends on page 6");
   walk.NoBoxes("when the carried server comes up");
   walk.Result(true);
@@ -269,13 +262,21 @@ void NewInstallation(const std::wstring& program, Report& r) {
   CheckString(r, HKEY_CURRENT_USER, kSettingsKey, L"DataBase", kFolder + L"\\qlkt.fdb", "HKCU DataBase");
   CheckDatabaseFile(r, kFolder + L"\\qlkt.fdb", "TT133");
   walk.Finish();
+  CheckTemporaryFolderClean(r);
+}
+
+// The same with the i686 setup in a 64-bit prefix, as on 64-bit Windows: and the 32-bit views hold
+// what it wrote.
+void NewInstallationWow64(const std::wstring& program, Report& r) {
+  NewInstallation(program, r);
+  CheckWow64Views(r, kFolder);
 }
 
 // The control registration runs the folder's REGSVR32.exe (the carried stand-in), which records
 // the full path of the control it was given.
 void CheckRegistration(Report& r, const std::wstring& folder) {
   std::optional<std::wstring> registered;
-  for (int i = 0; i < 100 && !(registered = ReadString(HKEY_CURRENT_USER, kSettingsKey, L"RegisteredControl")); ++i)
+  for (int i = 0; i < qlr_test::ScaledAttempts(100) && !(registered = ReadString(HKEY_CURRENT_USER, kSettingsKey, L"RegisteredControl")); ++i)
     Sleep(100);
   r.Check(registered.has_value(), "the folder's REGSVR32.exe was started");
   if (registered) r.Equal(*registered, folder + L"\\KeyHelp.ocx", "the control it registered");
@@ -402,6 +403,7 @@ void Uninstall(const std::wstring& program, Report& r) {
 bool RunScenario(const std::string& name, const std::wstring& program, Report& report) {
   static const std::map<std::string, std::function<void(const std::wstring&, Report&)>> scenarios = {
       {"new-installation", NewInstallation},
+      {"new-installation-wow64", NewInstallationWow64},
       {"workstation", Workstation},
       {"upgrade", Upgrade},
       {"uninstall", Uninstall},

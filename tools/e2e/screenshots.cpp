@@ -7,6 +7,8 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/time_scale.h"
+
 namespace e2e {
 
 bool TakeScreenshot(const std::string& name, bool settle) {
@@ -20,7 +22,7 @@ bool TakeScreenshot(const std::string& name, bool settle) {
   }
   // Renamed into place so the script never reads half a name.
   MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < qlr_test::ScaledAttempts(300); ++i) {
     if (GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "tests/time_scale.h"
 #include "tools/e2e/screenshots.h"
 
 namespace e2e {
@@ -15,7 +16,7 @@ using namespace std::chrono_literals;
 
 // A busy setup (the install run holds its thread) answers no message; a short time-out keeps the
 // driver responsive and the caller's wait loop tries again.
-constexpr UINT kMessageTimeoutMs = 500;
+UINT MessageTimeoutMs() { return static_cast<UINT>(qlr_test::Scaled(500ms).count()); }
 
 // The text control of a standard message box has this identifier (Windows and Wine alike).
 constexpr int kBoxTextId = 0xFFFF;
@@ -85,7 +86,7 @@ std::wstring WindowText(HWND window) {
   wchar_t buffer[4096] = {};
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                           kMessageTimeoutMs, &copied))
+                           MessageTimeoutMs(), &copied))
     return kNoAnswer;
   return std::wstring(buffer, copied);
 }
@@ -108,7 +109,7 @@ SetupWindow::SetupWindow(const std::wstring& program, std::string shots, const s
                                       0, nullptr, nullptr, &startup, &process_);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (!started) throw std::runtime_error("cannot start the setup");
-  WaitForInputIdle(process_.hProcess, 10000);
+  WaitForInputIdle(process_.hProcess, static_cast<DWORD>(qlr_test::Scaled(10s).count()));
   bool ready = WaitFor(
       [&] {
         form_ = FindProcessWindow(process_.dwProcessId, false);
@@ -116,12 +117,19 @@ SetupWindow::SetupWindow(const std::wstring& program, std::string shots, const s
       },
       60s);
   if (!ready) throw std::runtime_error("the setup's window did not appear on page 0");
+  // The first look waits for the window to answer. A message with SMTO_ABORTIFHUNG gives up at once
+  // on a thread that has read no message for 5 seconds, as a new process's thread on a slow machine
+  // may not have (still loading its pictures); a plain time-out waits for it.
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(qlr_test::Scaled(30s).count()),
+                           &ignored))
+    throw std::runtime_error("the setup's window does not answer");
 }
 
 SetupWindow::~SetupWindow() {
   if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
     TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, 5000);
+    WaitForSingleObject(process_.hProcess, static_cast<DWORD>(qlr_test::Scaled(5s).count()));
   }
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
@@ -218,7 +226,7 @@ bool SetupWindow::Checked(std::string_view name) const {
   HWND control = Find(name);
   DWORD_PTR state = 0;
   if (!control ||
-      !SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &state))
+      !SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs(), &state))
     return false;
   return state == BST_CHECKED;
 }
@@ -235,7 +243,7 @@ bool SetupWindow::Type(std::string_view name, const std::wstring& text) {
   if (!control || !IsWindowEnabled(control)) return false;
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                             kMessageTimeoutMs, &result) != 0;
+                             MessageTimeoutMs(), &result) != 0;
 }
 
 void SetupWindow::AnswerBoxes() {
@@ -243,7 +251,7 @@ void SetupWindow::AnswerBoxes() {
   if (!box) return;
   // A box just made may not answer yet while its owner's thread sets it up.
   BoxSeen seen;
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < qlr_test::ScaledAttempts(20); ++i) {
     seen.caption = WindowText(box);
     HWND text = GetDlgItem(box, kBoxTextId);
     if (!text) text = GetDlgItem(box, kArchiveBoxTextId);
@@ -261,11 +269,11 @@ void SetupWindow::AnswerBoxes() {
   TakeScreenshot(shots_ + "-box" + std::to_string(++boxes_shown_));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   // Let the box go before looking for the next one.
-  for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < qlr_test::ScaledAttempts(100) && IsWindow(box) && IsWindowVisible(box); ++i) std::this_thread::sleep_for(20ms);
 }
 
 bool SetupWindow::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
+  const auto end = std::chrono::steady_clock::now() + qlr_test::Scaled(timeout);
   for (;;) {
     AnswerBoxes();
     if (done()) return true;
@@ -282,7 +290,7 @@ bool SetupWindow::WaitForPage(int page, std::chrono::milliseconds timeout) {
 std::vector<BoxSeen> SetupWindow::TakeBoxes() { return std::exchange(boxes_, {}); }
 
 std::optional<DWORD> SetupWindow::WaitForExit(std::chrono::milliseconds timeout) {
-  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(qlr_test::Scaled(timeout).count())) != WAIT_OBJECT_0)
     return std::nullopt;
   DWORD code = 0;
   GetExitCodeProcess(process_.hProcess, &code);

@@ -52,7 +52,8 @@ class SetupWindow {
   bool Type(std::string_view name, const std::wstring& text);
 
   // Waits until `done` holds, answering (OK, Yes) and recording every message box the setup shows
-  // meanwhile. False on time-out.
+  // meanwhile. False on time-out. Every limit of the driver is multiplied by the time scale
+  // (QLR_TIME_SCALE, tests/time_scale.h), here and in WaitForExit.
   bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   bool WaitForPage(int page, std::chrono::milliseconds timeout = std::chrono::seconds(30));
   // Boxes answered since the last call.

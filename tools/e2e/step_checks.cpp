@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <sstream>
 
 #include "tools/e2e/machine_state.h"
+#include "tools/e2e/shortcut_places.h"
 
 namespace e2e {
 
@@ -147,30 +149,6 @@ std::optional<std::pair<uint32_t, uint64_t>> FileCrc(const std::wstring& path) {
   return std::make_pair(crc ^ 0xFFFFFFFFu, size);
 }
 
-struct LinkRow {
-  const wchar_t* name;
-  const wchar_t* program;
-};
-
-constexpr LinkRow kDesktopLinks[] = {
-    {L"Quenlar Accounting", L"\\zozazera.exe"},
-    {L"Huong Dan Su dung Quenlar Accounting", L"\\HuongDanSuDung.chm"},
-    {L"Ho tro tu xa Quenlar Accounting", L"\\HoTroTuXa.exe"},
-};
-constexpr LinkRow kGroupLinks[] = {
-    {L"Quenlar Accounting", L"\\zozazera.exe"},
-    {L"Huong Dan Su dung", L"\\HuongDanSuDung.chm"},
-    {L"Ho tro tu xa", L"\\HoTroTuXa.exe"},
-    {L"Uninstall Quenlar Accounting", L"\\uninsqkt.exe"},
-};
-
-std::wstring ShellFolder(int csidl) {
-  wchar_t path[MAX_PATH + 1] = {};
-  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)) ? path : L"";
-}
-std::wstring Desktop() { return ShellFolder(CSIDL_DESKTOPDIRECTORY); }
-std::wstring Group() { return ShellFolder(CSIDL_PROGRAMS) + L"\\Quenlar"; }
-
 // COM for the scope; the driver's thread has it for nothing else.
 struct ComScope {
   ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -256,6 +234,40 @@ void CheckRunSettings(Report& r, const std::wstring& folder) {
               "HKCR default icon");
   CheckDword(r, HKEY_CURRENT_USER, kPolicyKey, L"DisableCMD", 0, "HKCU DisableCMD");
   CheckDword(r, HKEY_LOCAL_MACHINE, kNetworkKey, L"DisableDHCPMediaSense", 1, "HKLM DisableDHCPMediaSense");
+}
+
+void CheckWow64Views(Report& r, const std::wstring& folder) {
+  BOOL wow64 = FALSE;
+  r.Check(IsWow64Process(GetCurrentProcess(), &wow64) && wow64, "the driver runs under WOW64");
+  if (!wow64) return;
+  // Read through the 64-bit view, where the 32-bit view is the key WOW6432Node.
+  const auto read64 = [](const std::wstring& path, const wchar_t* name) -> std::optional<std::wstring> {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+      return std::nullopt;
+    wchar_t buffer[2048] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+    return std::wstring(buffer);
+  };
+  const auto in32 = read64(L"Software\\WOW6432Node\\QuenlarVN\\ERP\\Accounting", L"AppPath");
+  r.Check(in32 == folder, "HKLM AppPath in the 32-bit view (Software\\WOW6432Node): " + Utf8(in32.value_or(L"<none>")));
+  r.Check(!read64(kSettingsKey, L"AppPath"), "no HKLM AppPath in the 64-bit view");
+
+  wchar_t windows[MAX_PATH + 1] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  // The driver's own file calls see system32 as syswow64; the real system32 only without that.
+  PVOID redirection = nullptr;
+  const bool unredirected = Wow64DisableWow64FsRedirection(&redirection);
+  r.Check(unredirected, "file system redirection turned off for the look");
+  const bool in_syswow64 = std::filesystem::exists(std::wstring(windows) + L"\\syswow64\\gds32.dll");
+  const bool in_system32 = std::filesystem::exists(std::wstring(windows) + L"\\system32\\gds32.dll");
+  if (unredirected) Wow64RevertWow64FsRedirection(redirection);
+  r.Check(in_syswow64, "gds32.dll in the 32-bit system folder (syswow64)");
+  r.Check(!in_system32, "no gds32.dll in the 64-bit system folder (system32)");
 }
 
 std::wstring CarriedArchive(const std::wstring& name) {
@@ -354,11 +366,23 @@ int PixelsInColour(HWND window, COLORREF colour) {
   return found;
 }
 
+void RunWithDefaults(Report& r, SetupWindow& w, std::chrono::milliseconds run_timeout) {
+  for (int page : {1, 3, 4, 5}) {
+    r.Check(w.Click("btn_TiepTuc"), "Next towards page " + std::to_string(page));
+    r.Check(w.WaitForPage(page), "page " + std::to_string(page));
+  }
+  r.Check(w.Click("btn_TiepTuc"), "click Cài đặt");
+  r.Check(w.WaitForPage(6, run_timeout), "the run ends on page 6");
+  for (const BoxSeen& box : w.TakeBoxes()) r.Check(false, "box " + Utf8(box.text));
+}
+
 void CheckResultPage(Report& r, SetupWindow& w, bool success) {
   r.Equal(w.Text("lbl_ThongBaoKetQua"), success ? L"Cài đặt thành công !" : L"Gặp một số lỗi cản trở việc cài đặt !",
           "the result line");
   const HWND line = w.Find("lbl_ThongBaoKetQua");
-  r.Check(line && DrawnInColour(line, success ? GetSysColor(COLOR_HIGHLIGHT) : RGB(255, 0, 0)),
+  // The page is shown before it is painted; a busy machine paints it later.
+  const COLORREF colour = success ? GetSysColor(COLOR_HIGHLIGHT) : RGB(255, 0, 0);
+  r.Check(line && w.WaitFor([&] { return DrawnInColour(line, colour); }, std::chrono::seconds(5)),
           success ? "the result line in the highlight colour" : "the result line in red");
   r.Check(w.Visible("lbl_GoiY") == !success, success ? "no guidance" : "the guidance shown");
   if (!success) r.Equal(w.Text("lbl_GoiY"), kGuidance, "the guidance");
@@ -378,13 +402,12 @@ void CheckOneBox(Report& r, SetupWindow& w, const std::wstring& text, std::strin
 
 void CheckShortcuts(Report& r, const std::wstring& folder) {
   ComScope com;
-  for (const LinkRow& row : kDesktopLinks) CheckLink(r, Desktop() + L"\\" + row.name + L".lnk", folder, row.program);
-  for (const LinkRow& row : kGroupLinks) CheckLink(r, Group() + L"\\" + row.name + L".lnk", folder, row.program);
+  for (const ShortcutPlace& place : ShortcutPlaces()) CheckLink(r, place.file, folder, place.program);
 }
 
 bool RepointDesktopShortcut(const std::wstring& target) {
   ComScope com;
-  const std::wstring file = Desktop() + L"\\Quenlar Accounting.lnk";
+  const std::wstring file = DesktopShortcut();
   Released<IShellLinkA> link;
   Released<IPersistFile> persist;
   return OpenLink(file, link, persist) && SUCCEEDED(link.p->SetPath(Narrow(target).c_str())) &&
@@ -393,22 +416,15 @@ bool RepointDesktopShortcut(const std::wstring& target) {
 
 std::wstring DesktopShortcutTarget() {
   ComScope com;
-  auto seen = ReadLink(Desktop() + L"\\Quenlar Accounting.lnk");
+  auto seen = ReadLink(DesktopShortcut());
   if (!seen) return L"<none>";
   return std::wstring(seen->target.begin(), seen->target.end());
 }
 
 void CheckNoShortcuts(Report& r) {
   int found = 0;
-  for (const LinkRow& row : kDesktopLinks) found += std::filesystem::exists(Desktop() + L"\\" + row.name + L".lnk");
-  for (const LinkRow& row : kGroupLinks) found += std::filesystem::exists(Group() + L"\\" + row.name + L".lnk");
+  for (const ShortcutPlace& place : ShortcutPlaces()) found += std::filesystem::exists(place.file);
   r.Check(found == 0, "no shortcut was made (" + std::to_string(found) + " found)");
-}
-
-void RemoveShortcuts() {
-  for (const LinkRow& row : kDesktopLinks) DeleteFileW((Desktop() + L"\\" + row.name + L".lnk").c_str());
-  std::error_code ignored;
-  std::filesystem::remove_all(Group(), ignored);
 }
 
 void CheckDatabaseFile(Report& r, const std::wstring& path, const std::string& regime) {
@@ -443,6 +459,32 @@ void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::s
     if (c != '\r') lines += c;
   r.Check(lines.find(expected) != std::string::npos, "the firewall's four lines are written");
   if (lines.find(expected) == std::string::npos) r.Note("the setup wrote: " + lines);
+}
+
+void CheckTemporaryFolderClean(Report& r) {
+  // Only what was written since this driver started counts: the scenarios share a prefix, and a
+  // setup stopped by force in an earlier run may have left its copy behind.
+  FILETIME started{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &started, &exited, &kernel, &user);
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  auto ends_with = [](const std::wstring& name, const wchar_t* end) {
+    const size_t n = wcslen(end);
+    return name.size() >= n && _wcsicmp(name.c_str() + name.size() - n, end) == 0;
+  };
+  std::string left;
+  std::error_code ec;
+  for (const auto& item : std::filesystem::directory_iterator(temp, ec)) {
+    const std::wstring name = item.path().filename().wstring();
+    const bool copy = name.size() > 6 && _wcsnicmp(name.c_str(), L"zip", 3) == 0 &&
+                      (ends_with(name, L"zip") || ends_with(name, L".tmp"));
+    if (!copy && !ends_with(name, L".~partial")) continue;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(item.path().c_str(), GetFileExInfoStandard, &data) &&
+        CompareFileTime(&data.ftLastWriteTime, &started) >= 0)
+      left += " " + Utf8(name);
+  }
+  r.Check(left.empty(), "the temporary folder holds nothing of the setup's" + (left.empty() ? "" : ":" + left));
 }
 
 }  // namespace e2e

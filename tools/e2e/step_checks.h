@@ -5,6 +5,7 @@
 // writes, the firewall's lines in the setup's output, and the colour of the result line.
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ void CheckString(Report& r, HKEY root, const std::wstring& key, const std::wstri
                  std::string_view what);
 void CheckDword(Report& r, HKEY root, const std::wstring& key, const std::wstring& name, DWORD expected,
                 std::string_view what);
+
+// The 32-bit setup on 64-bit Windows, as the 64-bit side of the machine sees what it left: its
+// machine-wide settings only in the registry's 32-bit view (Software\WOW6432Node), and the client
+// library only in the 32-bit system folder (syswow64). The driver itself must run under WOW64.
+void CheckWow64Views(Report& r, const std::wstring& folder);
 
 // A carried archive as the build made it ("CACFILE.zip", "FIREBIRD.zip"), in the folder the
 // script that runs the driver names in QLR_E2E_ARCHIVES.
@@ -48,6 +54,10 @@ std::vector<DWORD> ServerProcesses();
 // of 1 there makes its "start" fail.
 extern const wchar_t kStandInService[];
 
+// A new installation with every default: Next to the summary, Cài đặt, and the run to page 6 with
+// no message box on the way.
+void RunWithDefaults(Report& r, SetupWindow& w, std::chrono::milliseconds run_timeout);
+
 // The result page after a run: the result line in its colour (the highlight colour, or red after
 // a failure), the guidance after a failure only, and the buttons: "Kết thúc" alone after a
 // success, Back and Cancel after a failure.
@@ -73,9 +83,6 @@ std::wstring DesktopShortcutTarget();
 // None of the seven shortcuts is there.
 void CheckNoShortcuts(Report& r);
 
-// Removes every shortcut a run may leave, so a scenario starts without them.
-void RemoveShortcuts();
-
 // The stand-in database file at `path`, written for `regime`.
 void CheckDatabaseFile(Report& r, const std::wstring& path, const std::string& regime);
 
@@ -85,5 +92,10 @@ bool FirewallLinesWritten(const std::wstring& output_file);
 // The four lines of a firewall that knew neither program (as Wine's always is), in order, among
 // what the setup wrote to `output_file`.
 void CheckFirewallLines(Report& r, const std::wstring& output_file, const std::string& folder);
+
+// The temporary folder holds nothing the setup wrote during this scenario: no copy of a carried
+// archive ("zip....zip"), no temporary name made on the way to one ("zip....tmp"), no write left
+// half-done ("....~partial").
+void CheckTemporaryFolderClean(Report& r);
 
 }  // namespace e2e

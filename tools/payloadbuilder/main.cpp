@@ -140,10 +140,14 @@ std::optional<std::time_t> SourceDateEpoch() {
   return std::time_t(seconds);
 }
 
-// An entry's time, as zip tools write it: the build machine's local time, in MS-DOS form (whose
-// years run from 1980). A packager's file carries its own time, no later than SOURCE_DATE_EPOCH;
-// a stand-in has the build's SOURCE_DATE_EPOCH or, without one, the writer's fixed date. So the
-// archive depends on the files and the epoch, never on when or where it was built.
+// MS-DOS times have no zone: the setup lays the files down in Vietnam, so that is the zone an
+// entry's time is written in, whatever the build machine's (UTC+7, no daylight saving).
+constexpr std::time_t kVietnamOffset = 7 * 3600;
+
+// An entry's time, in MS-DOS form (whose years run from 1980), in Vietnam's time. A packager's
+// file carries its own time, no later than SOURCE_DATE_EPOCH; a stand-in has the build's
+// SOURCE_DATE_EPOCH or, without one, the writer's fixed date. So the archive depends on the files
+// and the epoch, never on when or where it was built.
 void SetEntryTime(const Options& o, const ManifestEntry& e, zipwriter::Entry& z) {
   const std::optional<std::time_t> epoch = SourceDateEpoch();
   std::optional<std::time_t> when = epoch;
@@ -156,8 +160,9 @@ void SetEntryTime(const Options& o, const ManifestEntry& e, zipwriter::Entry& z)
     }
   }
   if (!when) return;  // the writer's fixed date
+  const std::time_t vietnam = *when + kVietnamOffset;
   std::tm local{};
-  localtime_r(&*when, &local);
+  gmtime_r(&vietnam, &local);
   if (local.tm_year < 80) {  // before 1980: its first day
     local = std::tm{};
     local.tm_mday = 1;

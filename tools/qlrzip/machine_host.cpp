@@ -39,13 +39,16 @@ class HostMachine : public Machine {
   }
   bool Ok() const { return ok_; }
 
-  std::string ArchivePath(const std::string& typed) override {
+  // Host paths and passwords are bytes: what the terminal sent is what the files and archives hold.
+  std::optional<std::string> ArchivePath(const std::string& typed) override {
     std::error_code ec;
     std::string full = fs::absolute(typed, ec).lexically_normal().string();
     std::string windows = "Z:";
     for (char c : full) windows += c == '/' ? '\\' : c;
     return windows;
   }
+  std::optional<std::string> Password(const std::string& typed) override { return typed; }
+  fs::path FilePath(const std::string& typed) override { return typed; }
   void BinaryStdout() override {}
 
  private:

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <set>
 
+#include "platform/codepages.h"
+#include "platform/platform.h"
+#include "tools/qlrzip/names.h"
 #include "tools/qlrzip/reasons.h"
 #include "tools/qlrzip/terminal.h"
 #include "tools/qlrzip/unreadable.h"
@@ -23,7 +27,8 @@ const char* const kUsage =
     "\n"
     "  qlrzip list ARCHIVE [-q]                  one line per entry: size, compressed size, method,\n"
     "                                            encrypted (E or -), CRC-32, date and time, name;\n"
-    "                                            then a line of totals (not with -q)\n"
+    "                                            then a line of totals (not with -q): the sizes, the\n"
+    "                                            files listed, the folder entries left out\n"
     "  qlrzip test ARCHIVE [-p PASSWORD] [-q]    checks every entry without writing anything\n"
     "  qlrzip extract ARCHIVE [-d FOLDER] [-p PASSWORD] [-o] [-q] [SPEC...]\n"
     "                                            extracts the entries SPEC selects (all without\n"
@@ -35,8 +40,12 @@ const char* const kUsage =
     "\n"
     "Messages go to standard error, with a progress bar when it is a terminal; each entry left out\n"
     "is named with its reason. -q keeps only errors and warnings.\n"
+    "Names are shown with their real letters and typed with them: a name flagged as UTF-8 as the\n"
+    "archive writes it, any other converted from the code page. The text is UTF-8 (on Linux the\n"
+    "locale must be UTF-8 or C); on Windows a console shows it as such, and a file or a pipe gets UTF-8.\n"
     "Encrypted entries: without -p, and when standard input is a terminal, the password is asked\n"
-    "for (not shown as it is typed; three tries per entry); otherwise they are skipped.\n"
+    "for (not shown as it is typed; three tries per entry); otherwise they are skipped. On Windows\n"
+    "a password is taken in the ANSI code page: one with a letter the page lacks is refused.\n"
     "Exit status: 0 success; 1 an entry failed or was skipped; 2 bad usage or an unreadable archive.\n";
 
 namespace {
@@ -54,8 +63,22 @@ struct Options {
   std::vector<std::string> specs;
 };
 
+// Formats a line of UTF-8 text and writes it as the terminal takes it.
+[[gnu::format(printf, 2, 3)]] void Print(std::FILE* to, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  Write(to, text);
+}
+
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "qlrzip: %s\n%s", why.c_str(), kUsage);
+  Print(stderr, "qlrzip: %s\n%s", why.c_str(), kUsage);
   return kBadUsage;
 }
 
@@ -108,6 +131,12 @@ std::string MethodColumn(uint16_t method) {
   }
 }
 
+// Why a typed password is refused: the engine takes it in the system code page.
+std::string PasswordOutsideCodePage() {
+  return "the password has a letter that the system code page (" +
+         std::to_string(platform::Current().codepages.AnsiCodePage()) + ") lacks; no archive's password can hold it";
+}
+
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -118,8 +147,9 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 // the password from -p or asked for here.
 class Tool {
  public:
-  explicit Tool(const Options& o)
-      : o_(o), progress_(!o.quiet && StderrIsTerminal()), can_ask_(o.password.empty() && StdinIsTerminal()) {
+  Tool(const Options& o, Machine& machine)
+      : o_(o), machine_(machine), progress_(!o.quiet && StderrIsTerminal()),
+        can_ask_(o.password.empty() && StdinIsTerminal()) {
     arc_.Unattended = true;
     arc_.Password = o.password;
     if (can_ask_) arc_.SetPasswordReqCount(kPasswordTries);
@@ -129,11 +159,12 @@ class Tool {
       SkipFacts facts;
       facts.entry = Entry(name);
       facts.overwrite = o_.overwrite;
+      facts.nameNotUtf8 = names_ && names_->NotUtf8(name);
       facts.password = !o_.password.empty() || tried_.count(name) ? PasswordOutcome::Given
                        : can_ask_                                 ? PasswordOutcome::NoneTyped
                                                                   : PasswordOutcome::CannotAsk;
       EndBar();
-      std::fprintf(stderr, "skipping: %s: %s\n", name.c_str(), SkipReason(type, error, facts).c_str());
+      Print(stderr, "skipping: %s: %s\n", Shown(name).c_str(), SkipReason(type, error, facts).c_str());
     };
     // An empty answer tells the engine there is no password: the entry is skipped as encrypted.
     arc_.OnPasswordError = [this](TCustomArchiver*, bool, std::string& password, const std::string& for_file,
@@ -142,8 +173,8 @@ class Tool {
       arc_.OnTotalProgress = [this](TCustomArchiver*, int64_t, int percent) {
         if (percent > 100) return EndBar();
         const int filled = percent / 5;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
-                     std::string(size_t(20 - filled), ' ').c_str(), percent);
+        Print(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
+              std::string(size_t(20 - filled), ' ').c_str(), percent);
         bar_shown_ = true;
       };
     }
@@ -159,18 +190,21 @@ class Tool {
     const bool unreadable = arc_.ZipFileName().empty() || (arc_.Count() == 0 && arc_.ErrCode() != 0) ||
                             (arc_.Count() == 0 && arc_.DirOnlyCount() == 0 && arc_.RealFileSize() == 0);
     if (unreadable) {
-      std::fprintf(stderr, "qlrzip: %s: %s\n", typed.c_str(), WhyUnreadable(typed, arc_.ErrCode(), arc_.ErrMessage()).c_str());
+      Print(stderr, "qlrzip: %s: %s\n", typed.c_str(),
+            WhyUnreadable(machine_.FilePath(typed), arc_.ErrCode(), arc_.ErrMessage()).c_str());
       return false;
     }
+    names_.emplace(arc_, path);
     for (const std::string& text : held_) Say(text);
     held_.clear();
     return true;
   }
 
   TArchiver& arc() { return arc_; }
+  const EntryNames& names() const { return *names_; }
   int skipped() const { return skipped_; }
   void EndBar() {
-    if (bar_shown_) std::fputs("\r                               \r", stderr);
+    if (bar_shown_) Write(stderr, "\r                               \r");
     bar_shown_ = false;
   }
 
@@ -180,23 +214,42 @@ class Tool {
     if (opening_) return held_.push_back(text);
     if (Restated(text) || (o_.quiet && Informational(text))) return;
     EndBar();
-    std::fprintf(stderr, "%s\n", text.c_str());
+    Write(stderr, (names_ ? names_->ShownText(text) : platform::AnsiToUtf8(text)) + "\n");
   }
 
-  // The password for one request: typed at the terminal, or none when there is nobody to ask.
+  // A name the component or the engine reports, as the user reads it.
+  std::string Shown(const std::string& listed) const {
+    if (!names_) return platform::AnsiToUtf8(listed);
+    for (int i = 0; i < arc_.Count(); ++i)
+      if (arc_.DirEntry(i).FileName == listed) return names_->Shown(i);
+    return names_->ShownText(listed);
+  }
+
+  // The password for one request: typed at the terminal, or none when there is nobody to ask. A
+  // password that the code page cannot hold is refused and asked for again, never replaced by a
+  // look-alike: it could not be the archive's.
   std::string Ask(const std::string& for_file) {
     if (!can_ask_ || input_ended_) return {};
     EndBar();
     const bool again = for_file == asked_for_ && tried_.count(for_file);
-    const std::string prompt = again ? "password incorrect--reenter: " : "[" + o_.archive + "] " + for_file + " password: ";
-    const std::optional<std::string> typed = ReadSecret(prompt);
-    if (!typed) {
-      input_ended_ = true;  // nothing more will come: the remaining entries are skipped unasked
-      return {};
+    std::string prompt = again ? "password incorrect--reenter: " : "[" + o_.archive + "] " + Shown(for_file) + " password: ";
+    for (unsigned refused = 0; refused < kPasswordTries; ++refused) {
+      const std::optional<std::string> typed = ReadSecret(prompt);
+      if (!typed) {
+        input_ended_ = true;  // nothing more will come: the remaining entries are skipped unasked
+        return {};
+      }
+      const std::optional<std::string> password = machine_.Password(*typed);
+      if (!password) {
+        Print(stderr, "qlrzip: %s\n", PasswordOutsideCodePage().c_str());
+        prompt = "password: ";
+        continue;
+      }
+      asked_for_ = for_file;
+      if (!password->empty()) tried_.insert(for_file);
+      return *password;
     }
-    asked_for_ = for_file;
-    if (!typed->empty()) tried_.insert(for_file);
-    return *typed;
+    return {};
   }
 
   // The directory's entry that the engine names.
@@ -207,7 +260,9 @@ class Tool {
   }
 
   const Options& o_;
+  Machine& machine_;
   TArchiver arc_;
+  std::optional<EntryNames> names_;  // once the archive is open
   bool progress_;
   bool can_ask_;
   bool bar_shown_ = false;
@@ -225,45 +280,58 @@ int List(Tool& t, const Options& o) {
   for (int i = 0; i < arc.Count(); ++i) {
     const zip::ZipDirEntry& e = arc.DirEntry(i);
     const uint32_t date = e.DosDateTime >> 16, time = e.DosDateTime & 0xFFFF;
-    std::printf("%10u %10u %-8s %c %08X %04u-%02u-%02u %02u:%02u %s\n", e.UncompressedSize, e.CompressedSize,
-                MethodColumn(e.CompressionMethod).c_str(), e.Encrypted ? 'E' : '-', e.Crc32, 1980 + (date >> 9),
-                (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, e.FileName.c_str());
+    Print(stdout, "%10u %10u %-8s %c %08X %04u-%02u-%02u %02u:%02u %s\n", e.UncompressedSize, e.CompressedSize,
+          MethodColumn(e.CompressionMethod).c_str(), e.Encrypted ? 'E' : '-', e.Crc32, 1980 + (date >> 9),
+          (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, t.names().Shown(i).c_str());
     size += e.UncompressedSize;
     compressed += e.CompressedSize;
   }
   if (!o.quiet) {
-    // Under the size columns and the names, as unzip -l closes its listing.
+    // Under the size columns and the names, as unzip -l closes its listing; the folder entries,
+    // which have no line of their own, are counted apart.
     constexpr int kToNames = 37;
-    std::printf("---------- ---------- %*s-------\n", kToNames, "");
-    std::printf("%10llu %10llu %*s%d %s\n", static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(compressed), kToNames, "", arc.Count(),
-                arc.Count() == 1 ? "entry" : "entries");
+    Print(stdout, "---------- ---------- %*s-------\n", kToNames, "");
+    Print(stdout, "%10llu %10llu %*s%d %s, %d %s\n", static_cast<unsigned long long>(size),
+          static_cast<unsigned long long>(compressed), kToNames, "", arc.Count(), arc.Count() == 1 ? "file" : "files",
+          arc.DirOnlyCount(), arc.DirOnlyCount() == 1 ? "folder" : "folders");
   }
   return std::fflush(stdout) == 0 ? kOk : kSomeFailed;
 }
 
-// How many entries the run must handle: all of them, folder entries included, without specs;
-// else those of the directory that some spec selects. An entry the engine leaves out with only
-// a warning (a name it refuses, a path too long) is then still a failure of the run.
-int Selected(const TArchiver& arc) {
-  if (arc.FSpecArgs.empty() || arc.FSpecArgs[0] == "*.*") return arc.Count() + arc.DirOnlyCount();
-  std::vector<bool> chosen(size_t(arc.Count()), false);
-  for (const std::string& spec : arc.FSpecArgs)
-    for (int i = -1; arc.Find(spec, i);) chosen[size_t(i)] = true;
-  return int(std::count(chosen.begin(), chosen.end(), true));
-}
-
 int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   TArchiver& arc = t.arc();
-  arc.FSpecArgs = o.specs;
+  // What the typed specs select, as the component selects by. How many entries the run must
+  // handle: all of them, folder entries included, without specs; else those of the directory
+  // that some spec selects. An entry the engine leaves out with only a warning (a name it refuses,
+  // a path too long) is then still a failure of the run. A spec that selects nothing by its real
+  // letters is said so here, since the engine never sees it.
+  arc.FSpecArgs.clear();
+  std::vector<bool> chosen(size_t(arc.Count()), false);
+  for (const std::string& typed : o.specs) {
+    const EntryNames::Selection selection = t.names().Select(typed);
+    if (selection.specs.empty()) Print(stderr, "Filespec Not Matched: %s\n", typed.c_str());
+    arc.FSpecArgs.insert(arc.FSpecArgs.end(), selection.specs.begin(), selection.specs.end());
+    for (int i : selection.entries) chosen[size_t(i)] = true;
+  }
+  if (!o.specs.empty() && arc.FSpecArgs.empty()) {
+    Print(stderr, "%s: nothing extracted\n", o.archive.c_str());
+    return kSomeFailed;
+  }
+  const bool all = arc.FSpecArgs.empty() || arc.FSpecArgs[0] == "*.*";
+  const int selected = all ? arc.Count() + arc.DirOnlyCount() : int(std::count(chosen.begin(), chosen.end(), true));
   if (test) {
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrTest};
   } else {
-    arc.ExtrBaseDir = m.ArchivePath(o.folder.empty() ? "." : o.folder);
+    const std::optional<std::string> folder = m.ArchivePath(o.folder.empty() ? "." : o.folder);
+    if (!folder) {
+      Print(stderr, "qlrzip: %s: the system code page lacks a letter of this name; the engine cannot write there\n",
+            o.folder.c_str());
+      return kBadUsage;
+    }
+    arc.ExtrBaseDir = *folder;
     arc.ExtrOptions = {zip::ExtrOptsEnum::ExtrDirNames, zip::ExtrOptsEnum::ExtrForceDirs};
     if (o.overwrite) arc.ExtrOptions.Add(zip::ExtrOptsEnum::ExtrOverWrite);
   }
-  const int selected = Selected(arc);
   const int result = arc.Extract();
   t.EndBar();
   if (result < 0) return kBadUsage;
@@ -271,23 +339,23 @@ int Extract(Tool& t, const Options& o, Machine& m, bool test) {
   const bool failed = result != 0 || t.skipped() > 0 || done < selected;
   const char* archive = o.archive.c_str();
   if (test) {
-    if (failed || !o.quiet)
-      std::fprintf(stderr, "%s: %d entries tested%s\n", archive, done, failed ? ", with errors" : ", no errors");
+    if (failed || !o.quiet) Print(stderr, "%s: %d entries tested%s\n", archive, done, failed ? ", with errors" : ", no errors");
   } else if (failed) {
-    if (selected == 0) std::fprintf(stderr, "%s: nothing extracted\n", archive);
-    else if (done < selected) std::fprintf(stderr, "%s: %d of %d entries extracted\n", archive, done, selected);
-    else std::fprintf(stderr, "%s: %d entries extracted, with errors\n", archive, done);
+    if (selected == 0) Print(stderr, "%s: nothing extracted\n", archive);
+    else if (done < selected) Print(stderr, "%s: %d of %d entries extracted\n", archive, done, selected);
+    else Print(stderr, "%s: %d entries extracted, with errors\n", archive, done);
   }
   return failed ? kSomeFailed : kOk;
 }
 
 int Cat(Tool& t, const Options& o, Machine& m) {
   TArchiver& arc = t.arc();
-  zip::TArcStream* s = arc.ExtractFileToStream(o.entry);
+  const std::optional<std::string> name = t.names().ListedName(o.entry);
+  zip::TArcStream* s = name ? arc.ExtractFileToStream(*name) : nullptr;
   if (!s) {
     bool listed = false;
-    for (int i = 0; i < arc.Count() && !listed; ++i) listed = SameIgnoringCase(arc.DirEntry(i).FileName, o.entry);
-    std::fprintf(stderr, "qlrzip: %s: %s %s\n", o.archive.c_str(), listed ? "cannot extract" : "no entry", o.entry.c_str());
+    for (int i = 0; i < arc.Count() && name && !listed; ++i) listed = SameIgnoringCase(arc.DirEntry(i).FileName, *name);
+    Print(stderr, "qlrzip: %s: %s %s\n", o.archive.c_str(), listed ? "cannot extract" : "no entry", o.entry.c_str());
     return kSomeFailed;
   }
   m.BinaryStdout();
@@ -304,7 +372,7 @@ int Run(const std::vector<std::string>& args, Machine& machine) {
     char* end = nullptr;
     const long number = std::strtol(args[1].c_str(), &end, 10);
     if (args[1].empty() || *end) return Usage("not a number: " + args[1]);
-    std::printf("%s\n", zip::ZipLoadStr(int(number)).c_str());
+    Write(stdout, platform::AnsiToUtf8(zip::ZipLoadStr(int(number))) + "\n");
     return kOk;
   }
   if (command != "list" && command != "test" && command != "extract" && command != "cat")
@@ -313,8 +381,20 @@ int Run(const std::vector<std::string>& args, Machine& machine) {
   std::string why;
   if (!Parse(args, o, why)) return Usage(why);
 
-  Tool tool(o);
-  if (!tool.Open(o.archive, machine.ArchivePath(o.archive))) return kBadUsage;
+  if (const std::optional<std::string> password = machine.Password(o.password)) {
+    o.password = *password;
+  } else {
+    Print(stderr, "qlrzip: %s\n", PasswordOutsideCodePage().c_str());
+    return kBadUsage;
+  }
+  const std::optional<std::string> path = machine.ArchivePath(o.archive);
+  if (!path) {
+    Print(stderr, "qlrzip: %s: the system code page lacks a letter of this name; the component cannot open it\n",
+          o.archive.c_str());
+    return kBadUsage;
+  }
+  Tool tool(o, machine);
+  if (!tool.Open(o.archive, *path)) return kBadUsage;
   if (command == "list") return List(tool, o);
   if (command == "cat") return Cat(tool, o, machine);
   return Extract(tool, o, machine, command == "test");

@@ -99,8 +99,10 @@ std::string SkipReason(int skip_type, int ext_error, const SkipFacts& facts) {
       return (UsesZip64(*e) ? "needs Zip64 / a newer version (made for " : "needs a newer version (made for ") +
              MadeFor(*e) + ")";
     case SkipType::BadFormat:
-      // The engine refuses version words whose host byte is 2 unless it tests or overwrites;
-      // otherwise this reason means the entry's local header is not where the directory says.
+      // The engine refuses version words whose host byte is 2 unless it tests or overwrites, and
+      // names flagged as UTF-8 that are not; otherwise this reason means the entry's local header
+      // is not where the directory says.
+      if (facts.nameNotUtf8) return "its name is flagged as UTF-8 but is not valid UTF-8";
       if (e && (e->VersionNeeded >> 8) == 2) return "entry format may be incorrect (version needed " + MadeFor(*e) + " for host 2)";
       return "its local header is missing or damaged";
     case SkipType::ExtractFailed:

@@ -32,6 +32,7 @@ struct SkipFacts {
   const zip::ZipDirEntry* entry = nullptr;  // the directory's entry of that name, when found
   PasswordOutcome password = PasswordOutcome::Given;
   bool overwrite = false;                   // -o was given
+  bool nameNotUtf8 = false;                 // its name is flagged as UTF-8 but is not UTF-8
 };
 
 // The reason in words, e.g. "unsupported compression method 12 (BZIP2)".

@@ -1,9 +1,11 @@
+#include <langinfo.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 
 #include "tools/qlrzip/terminal.h"
@@ -64,6 +66,23 @@ class EchoOff {
 
 }  // namespace
 
+// The locale's encoding is the terminal's. The "C" locale's ASCII is read as UTF-8, as Python and
+// most tools now do, so scripts with no locale set keep working; any other encoding is refused:
+// Vietnamese names could then be neither shown nor typed.
+std::optional<std::vector<std::string>> CommandLine(int argc, char** argv) {
+  std::setlocale(LC_CTYPE, "");
+  const std::string encoding = nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, "C");  // the rest of the tool reads bytes as it always has
+  if (encoding != "UTF-8" && encoding != "ANSI_X3.4-1968") {
+    std::fprintf(stderr, "qlrzip: the locale's encoding is %s; qlrzip reads and writes names in UTF-8 "
+                         "(use a UTF-8 locale, e.g. LC_ALL=C.UTF-8)\n", encoding.c_str());
+    return std::nullopt;
+  }
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void Write(std::FILE* to, const std::string& text) { std::fwrite(text.data(), 1, text.size(), to); }
+
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
@@ -74,7 +93,7 @@ std::optional<std::string> ReadSecret(const std::string& prompt) {
     // Echo goes off before the prompt shows, so nothing typed in answer to it is ever echoed.
     EchoOff echo_off;
     if (!echo_off.Ok()) return std::nullopt;
-    std::fputs(prompt.c_str(), stderr);
+    Write(stderr, prompt);
     std::fflush(stderr);
     char c = 0;
     for (;;) {

@@ -1,6 +1,8 @@
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "tools/qlrzip/terminal.h"
 
@@ -53,16 +55,55 @@ class EchoOff {
   bool ok_ = false;
 };
 
-// UTF-16 from the console to the system code page, as the component takes its texts.
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), narrow.data(), n, nullptr, nullptr);
-  return narrow;
+std::string Utf8(const wchar_t* wide, size_t size) {
+  if (size == 0) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, int(size), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, int(size), utf8.data(), n, nullptr, nullptr);
+  return utf8;
 }
 
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+struct LocalFreeDeleter {
+  void operator()(wchar_t** p) const { LocalFree(p); }
+};
+
 }  // namespace
+
+// The command line as Windows keeps it, in UTF-16: argv would hold it in the ANSI code page, where a
+// letter the page lacks arrives as "?" (a wildcard) or a look-alike.
+std::optional<std::vector<std::string>> CommandLine(int, char**) {
+  int count = 0;
+  const std::unique_ptr<wchar_t*, LocalFreeDeleter> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!wide) {
+    std::fputs("qlrzip: cannot read the command line\n", stderr);
+    return std::nullopt;
+  }
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) args.push_back(Utf8(wide.get()[i], wcslen(wide.get()[i])));
+  return args;
+}
+
+// A console takes UTF-16 whatever its code page; a file or a pipe gets the UTF-8 bytes.
+void Write(std::FILE* to, const std::string& text) {
+  const HANDLE handle = GetStdHandle(to == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(handle, &mode)) {
+    std::fwrite(text.data(), 1, text.size(), to);
+    return;
+  }
+  std::fflush(to);
+  const std::wstring wide = Wide(text);
+  DWORD written = 0;
+  WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+}
 
 bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
@@ -75,8 +116,7 @@ std::optional<std::string> ReadSecret(const std::string& prompt) {
     // Echo goes off before the prompt shows, so nothing typed in answer to it is ever echoed.
     EchoOff echo_off(input);
     if (!echo_off.Ok()) return std::nullopt;
-    std::fputs(prompt.c_str(), stderr);
-    std::fflush(stderr);
+    Write(stderr, prompt);
     wchar_t c = 0;
     for (;;) {
       DWORD got = 0;
@@ -88,9 +128,9 @@ std::optional<std::string> ReadSecret(const std::string& prompt) {
       if (c != L'\r' && line.size() < kMaxLine) line += c;
     }
   }
-  std::fputs("\n", stderr);
+  Write(stderr, "\n");
   if (ended && line.empty()) return std::nullopt;
-  return Narrow(line);
+  return Utf8(line.data(), line.size());
 }
 
 }  // namespace qlrzip

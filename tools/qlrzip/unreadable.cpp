@@ -24,10 +24,10 @@ constexpr size_t kZip64LocatorSize = 20;
 
 // The file's last bytes, as many as can hold an end record with the longest comment and the
 // Zip64 locator before it.
-std::vector<uint8_t> Tail(const std::string& path, uint64_t size) {
+std::vector<uint8_t> Tail(const fs::path& path, uint64_t size) {
   const uint64_t want = std::min<uint64_t>(size, zip::kEndSearchWindow + kZip64LocatorSize);
   std::vector<uint8_t> tail(static_cast<size_t>(want));
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   in.seekg(std::streamoff(size - want));
   in.read(reinterpret_cast<char*>(tail.data()), std::streamsize(want));
   if (!in) tail.clear();
@@ -35,9 +35,9 @@ std::vector<uint8_t> Tail(const std::string& path, uint64_t size) {
 }
 
 // The four bytes at `offset`, as a little-endian number; nullopt when they cannot be read.
-std::optional<uint32_t> Word(const std::string& path, uint64_t offset) {
+std::optional<uint32_t> Word(const fs::path& path, uint64_t offset) {
   std::array<uint8_t, 4> b{};
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   in.seekg(std::streamoff(offset));
   if (!in.read(reinterpret_cast<char*>(b.data()), std::streamsize(b.size()))) return std::nullopt;
   return zip::Get32(b, 0);
@@ -53,12 +53,12 @@ std::string Damaged(int code, std::string says) {
 
 }  // namespace
 
-std::string WhyUnreadable(const std::string& path, int code, const std::string& says) {
+std::string WhyUnreadable(const fs::path& path, int code, const std::string& says) {
   std::error_code ec;
-  const fs::file_status status = fs::status(fs::path(path), ec);
+  const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return "no such file";
   if (fs::is_directory(status)) return "a folder, not an archive";
-  const uint64_t size = fs::file_size(fs::path(path), ec);
+  const uint64_t size = fs::file_size(path, ec);
   if (ec) return "cannot be read";
   if (size == 0) return "not a zip archive (the file is empty)";
   const std::vector<uint8_t> tail = Tail(path, size);

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds everything (host, host with sanitizers, the Windows product for i686, the same code for
-# x86_64, and the fuzz targets with clang) and runs every test this machine can run: host tests
-# directly, Windows tests under Wine (GUI ones under Xvfb when no display is set), each fuzz
-# target's regression inputs and a short run of it.
-# Where the machine runs 32-bit code, the i686 product's Windows tests run, and the x86_64
-# build's too. Where it does not, the i686 product is built (its record-layout checks compile)
-# and its Windows tests run as the x86_64 build under wine64; the output says so.
-# Ends with the line "N passed, N failed".
+# Builds everything and runs every test this machine can run, stage by stage:
+#   host        the host build's tests over the simulated Windows
+#   host-asan   the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   windows     the i686 product's Windows tests under wine32, the WOW64 scenario (the i686 setup
+#               in a 64-bit prefix) among them; where the machine runs no 32-bit code, only its
+#               reproducible-release checks run here (they need no Wine) and the rest in the stage
+#   windows-guest  an emulated guest that runs 32-bit code (tools/vm32; tools/scripts/test-guest.sh)
+#   windows64   the same code built for x86_64, under wine64
+#   fuzz        each fuzz target's kept inputs replayed and a short run of it
+# Each stage ends with a line naming the build, where it ran and its counts; the last line is
+# "N passed, N failed, N skipped". Skipped tests are not counted as passed, and a stage that
+# finds no test fails.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
@@ -15,20 +19,9 @@ cd "$top"
 "$top/tools/scripts/install-prerequisites.sh" || exit 1
 
 jobs=$(nproc)
-# What the i686 build must give where its Windows tests cannot run: the product's own programs,
-# and the packager's setup that the reproducible-release check builds again (that check needs no
-# Wine, so it runs everywhere).
-product_targets=(SetupQLR ZipEng179 qlrzip qlr_packager_setup)
-build_presets=(host host-asan windows windows64 fuzz)
-if runs_32bit_code; then
-  runs32=1
-  test_presets=(host host-asan windows windows64 fuzz)
-else
-  runs32=0
-  test_presets=(host host-asan windows:reproducible windows64 fuzz)
-fi
+passed=0 failed=0 skipped=0
+stage_lines=() stage_times=()
 
-stage_times=()
 timed() {  # timed LABEL COMMAND...: runs the command and keeps how long it took
   local label=$1 start=$SECONDS
   shift
@@ -38,15 +31,60 @@ timed() {  # timed LABEL COMMAND...: runs the command and keeps how long it took
   return "$rc"
 }
 
-for preset in "${build_presets[@]}"; do
+# count_stage NAME LOG: adds the counts of ctest's output in LOG and keeps the stage's line.
+count_stage() {
+  local name=$1 log=$2 line t f s p
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    # No summary: no test found, or the run never got that far. Either way the stage failed.
+    stage_lines+=("$name: no test ran (failed)")
+    failed=$((failed + 1))
+    return
+  fi
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  s=$(grep -c -E '^[[:space:]]*[0-9]+ - .* \((Skipped|Disabled)\)[[:space:]]*$' "$log")
+  p=$((t - f - s))
+  passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+  stage_lines+=("$name: $p passed, $f failed, $s skipped")
+}
+
+# test_stage NAME WHERE PRESET [CTEST ARGS...]
+test_stage() {
+  local name=$1 where=$2 preset=$3
+  shift 3
+  logged_stage "$name" "$where" ctest --preset "$preset" -j "$jobs" "$@"
+}
+
+# logged_stage NAME WHERE COMMAND...: runs a stage whose output is ctest's, shown and counted.
+logged_stage() {
+  local name=$1 where=$2 log start=$SECONDS
+  shift 2
+  echo "== test: $name ($where)"
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log"
+  stage_times+=("test $name $((SECONDS - start)) s")
+  count_stage "$name ($where)" "$log"
+  rm -f "$log"
+}
+
+build() {  # build PRESET [TARGETS...]
+  local preset=$1
+  shift
   echo "== configure and build: $preset"
   cmake --preset "$preset" >/dev/null || exit 1
-  if [ "$preset" = windows ] && [ "$runs32" = 0 ]; then
-    timed "build $preset (product only)" cmake --build --preset "$preset" -j "$jobs" --target "${product_targets[@]}" || exit 1
-  else
-    timed "build $preset" cmake --build --preset "$preset" -j "$jobs" || exit 1
-  fi
-done
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  timed "build $preset" cmake --build --preset "$preset" -j "$jobs" "${targets[@]}" || exit 1
+}
+
+if i686_tests_in_guest; then in_guest=1; else in_guest=0; fi
+
+build host
+build host-asan
+build windows
+build windows64
+build fuzz
 
 # A display for Windows GUI tests.
 if [ -z "${DISPLAY:-}" ]; then
@@ -55,33 +93,20 @@ if [ -z "${DISPLAY:-}" ]; then
   trap stop_xvfb EXIT
 fi
 
-passed=0
-failed=0
-for entry in "${test_presets[@]}"; do
-  preset=${entry%%:*}
-  label=()
-  [ "$entry" != "$preset" ] && label=(-L "${entry#*:}")
-  echo "== test: $entry"
-  log=$(mktemp)
-  start=$SECONDS
-  ctest --preset "$preset" -j "$jobs" "${label[@]}" 2>&1 | tee "$log"
-  stage_times+=("test $entry $((SECONDS - start)) s")
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -n "$line" ]; then
-    f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-    t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-    passed=$((passed + t - f))
-    failed=$((failed + f))
-  elif ! grep -q 'No tests were found' "$log"; then
-    failed=$((failed + 1))
-  fi
-  rm -f "$log"
-done
+test_stage host native host
+test_stage host-asan native host-asan
+if [ "$in_guest" = 0 ]; then
+  test_stage "windows i686" "native, wine32 and WOW64" windows
+else
+  test_stage "windows i686 reproducible" "native, no Wine" windows -L reproducible
+  logged_stage "windows i686" "emulated guest, wine32 and WOW64" "$top/tools/scripts/test-guest.sh" "$top/build/windows"
+fi
+test_stage "windows x86_64" "native, wine64" windows64
+test_stage fuzz native fuzz
 
 echo "== times"
 printf '  %s\n' "${stage_times[@]}"
-if [ "$runs32" = 0 ]; then
-  echo "This machine runs no 32-bit code: the Windows tests ran as the x86_64 build (windows64) under wine64; the i686 product was built and checked to build again to the same bytes, not run."
-fi
-echo "$passed passed, $failed failed"
+echo "== stages"
+printf '  %s\n' "${stage_lines[@]}"
+echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -44,11 +44,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 
 # Makes the prefix once: wineboot, Tahoma mapped to a DejaVu face (Wine's own Tahoma lacks many
-# Vietnamese glyphs), menu-builder disabled, no crash dialog, the archive tests' drives. Safe
-# when several tests start together. A prefix made with older settings takes the newer ones.
+# Vietnamese glyphs), menu-builder disabled, no crash dialog, the archive tests' drives, and the
+# user's shell folders kept inside the prefix. Safe when several tests start together. A prefix
+# made with older settings takes the newer ones.
 prepare_prefix() {
   # Raise when the settings below change: existing prefixes then take them on their next run.
-  local settings_version=4
+  local settings_version=5
   local ready="$WINEPREFIX/.qlr-ready"
   [ "$(cat "$ready" 2>/dev/null)" = "$settings_version:$WINEARCH" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -70,6 +71,12 @@ prepare_prefix() {
   ln -sfn ../qlr-drives/removable "$WINEPREFIX/dosdevices/r:"
   ln -sfn ../qlr-drives/cdrom "$WINEPREFIX/dosdevices/s:"
   ln -sfn unc/qlrsrv/ketoan "$WINEPREFIX/dosdevices/n:"
+  # Wine links the user's Desktop, Documents and the like to the host's home folder: the setup's
+  # shortcuts would land in it, shared by every prefix (two test runs would remove each other's).
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+    if [ -L "$folder" ]; then rm -f "$folder" && mkdir -p "$folder"; fi
+  done
   local reg
   reg=$(mktemp --suffix=.reg)
   # ShowCrashDialog: with a display, a crashing test would otherwise wait for a click on Wine's

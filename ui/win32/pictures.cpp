@@ -80,7 +80,9 @@ void LoadedPicture::Draw(HDC dc, int x, int y) const {
   if (!memory) return;
   Selection picture(memory.get(), bitmap_.get());
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(dc, x, y, width_, height_, memory.get(), 0, 0, width_, height_, blend);
+  // gdi32's own entry, which msimg32's AlphaBlend only forwards to: msimg32.dll is no KnownDLL,
+  // and the setup imports none but those.
+  GdiAlphaBlend(dc, x, y, width_, height_, memory.get(), 0, 0, width_, height_, blend);
 }
 
 }  // namespace ui::win32

@@ -32,11 +32,14 @@ unique_font MakeTahoma(bool bold) {
 
 }  // namespace
 
-Win32Backend::Win32Backend() : normal_font_(MakeTahoma(false)), bold_font_(MakeTahoma(true)) {
+Win32Backend::Win32Backend()
+    : common_controls_("comctl32.dll", platform::win32::SystemLibrary::From::SideBySide),
+      normal_font_(MakeTahoma(false)),
+      bold_font_(MakeTahoma(true)) {
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES;
-  InitCommonControlsEx(&controls);
+  common_controls_.Function<decltype(&InitCommonControlsEx)>("InitCommonControlsEx")(&controls);
 }
 
 Win32Backend::~Win32Backend() = default;
@@ -163,7 +166,8 @@ std::optional<std::wstring> Win32Backend::RunSaveDialog(const SaveDialog& dialog
   ofn.lpstrInitialDir = dialog.InitialDir.empty() ? nullptr : dialog.InitialDir.c_str();
   ofn.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+  if (!common_dialogs_) common_dialogs_ = std::make_unique<platform::win32::SystemLibrary>("comdlg32.dll");
+  if (!common_dialogs_->Function<decltype(&GetSaveFileNameW)>("GetSaveFileNameW")(&ofn)) return std::nullopt;
   return std::wstring(file.data());
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/win32/library_search.h"
 #include "ui/backend.h"
 #include "ui/color.h"
 #include "ui/win32/handles.h"
@@ -42,6 +43,10 @@ class Win32Backend : public Backend {
   // Keys the form handles itself before the window gets them; true when taken.
   bool PreTranslate(MSG& msg);
 
+  // comctl32 and comdlg32 are not imported: comctl32's start-up loads uxtheme.dll by bare name
+  // (Wine's does, and comdlg32 imports comctl32), which must wait until the search is restricted.
+  platform::win32::SystemLibrary common_controls_;
+  std::unique_ptr<platform::win32::SystemLibrary> common_dialogs_;  // when a dialog is first run
   ComScope com_;
   unique_font normal_font_, bold_font_;
   std::map<COLORREF, unique_brush> brushes_;

@@ -62,6 +62,7 @@ struct SpecState {
   std::string text;
   bool open = true;
   bool matched = false;
+  bool listed = false;  // exactly an entry's name as shown: selects by that name, not as a wildcard
 };
 
 class Call {

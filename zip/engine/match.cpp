@@ -61,6 +61,13 @@ PathParts SplitPath(std::string_view s) {
 
 bool HasWildcards(std::string_view spec) { return spec.find_first_of("*?") != std::string_view::npos; }
 
+bool SameName(std::string_view spec, std::string_view name) {
+  if (spec.size() != name.size()) return false;
+  for (std::size_t i = 0; i < spec.size(); ++i)
+    if (Fold(spec[i]) != Fold(name[i])) return false;
+  return true;
+}
+
 bool MatchSpec(std::string_view spec, std::string_view name) {
   if (!spec.empty() && spec[0] == ';') {
     PathParts s = SplitPath(spec.substr(1));

@@ -36,6 +36,7 @@ struct CentralEntry {
   std::string name;      // as the caller is told of it and as specs select it: ANSI
   std::string diskName;  // as it goes to disk: the same, or UTF-8 when `utf8`
   bool utf8 = false;
+  bool cut = false;      // the stored name is longer than any path: the names above are its start
 };
 
 enum class Next { Entry, StopCall };
@@ -76,12 +77,14 @@ std::string ConvertName(const Call& call, std::string name, const CentralHeader&
   return name;
 }
 
-std::string CutName(Call& call, std::string name, bool utf8, bool warn) {
-  if (name.size() > kMaxPath) {
-    name.resize(utf8 ? Utf8Prefix(name, kMaxPath).size() : kMaxPath);
-    if (warn) call.Message(kWarning, " filename too long; truncated");
-  }
-  return name;
+// A name longer than any path is cut to the longest one, so that what is reported of it stays
+// bounded; true when it was. A name flagged as UTF-8 is measured as Windows measures paths, in
+// UTF-16 units, any other in bytes, its characters in the code page.
+bool CutName(Call& call, std::string& name, bool utf8, bool warn) {
+  if ((utf8 ? Utf16Length(name) : name.size()) <= kMaxPath) return false;
+  name.resize(utf8 ? Utf16Prefix(name, kMaxPath).size() : kMaxPath);
+  if (warn) call.Message(kWarning, " filename too long; truncated");
+  return true;
 }
 
 bool ReadCentral(BufferedReader& reader, Call& call, CentralEntry& e, bool warn) {
@@ -93,20 +96,42 @@ bool ReadCentral(BufferedReader& reader, Call& call, CentralEntry& e, bool warn)
   if (!reader.Read(name.data(), name.size()) || !reader.Skip(std::size_t{h->extraLength} + h->commentLength)) return false;
   e.h = *h;
   e.utf8 = (h->flags & kFlagUtf8) != 0;
-  e.diskName = ConvertName(call, CutName(call, std::move(name), e.utf8, warn), *h);
+  e.cut = CutName(call, name, e.utf8, warn);
+  e.diskName = ConvertName(call, std::move(name), *h);
   e.name = e.utf8 ? os::Utf8ToAnsi(e.diskName) : e.diskName;
   return true;
+}
+
+// Names as the caller is shown them hold "?" for every letter the ANSI code page lacks, and a
+// name may hold "*" or "?" itself; handed back as a spec, such a name must select its entry, not
+// every name its wildcards match. A wildcard spec that is exactly some entry's name is marked
+// `listed` and then selects as a plain name does; any other keeps its wildcards. This reads the
+// directory once more, only when some spec has wildcards.
+void MarkListedNames(Call& call, BufferedReader& reader, std::uint64_t start, std::uint32_t entries) {
+  std::size_t unmarked = 0;
+  for (const SpecState& spec : call.specs) unmarked += HasWildcards(spec.text);
+  if (unmarked == 0) return;
+  reader.Seek(start);
+  for (std::uint32_t i = 0; i < entries && unmarked > 0; ++i) {
+    CentralEntry e;
+    if (!ReadCentral(reader, call, e, false)) return;  // the first pass reports it
+    for (SpecState& spec : call.specs) {
+      if (spec.listed || !HasWildcards(spec.text) || !SameName(spec.text, e.name)) continue;
+      spec.listed = true;
+      --unmarked;
+    }
+  }
 }
 
 bool Select(Call& call, const std::string& name, bool& allClosed) {
   if (call.specs.empty()) return true;
   bool selected = false;
   for (SpecState& spec : call.specs) {
-    if (!spec.open || !MatchSpec(spec.text, name)) continue;
+    if (!spec.open || !(spec.listed ? SameName(spec.text, name) : MatchSpec(spec.text, name))) continue;
     selected = true;
     spec.matched = true;
     spec.record->Matched = 1;
-    if (!HasWildcards(spec.text)) spec.open = false;
+    if (spec.listed || !HasWildcards(spec.text)) spec.open = false;
     break;
   }
   allClosed = true;
@@ -224,7 +249,8 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
   if (!input.ReadAt(localPos + LocalHeader::kSize, localName.data(), localName.size(), got) || got != localName.size())
     return ReportStop(call, kMemberEof);
   // Read and converted as the central name is, with the central header's flags.
-  localName = ConvertName(call, CutName(call, std::move(localName), e.utf8, false), h);
+  CutName(call, localName, e.utf8, false);
+  localName = ConvertName(call, std::move(localName), h);
   const std::string shownLocal = e.utf8 ? os::Utf8ToAnsi(localName) : localName;
   call.Verbose("Read local filename %s", shownLocal.c_str());
   if (localName != e.diskName) {
@@ -265,6 +291,13 @@ Next ExtractEntry(Call& call, ArchiveInput& input, Directory& dir, const Central
       name = *reply;
       replaced = true;
       utf8 = false;
+    }
+    if (e.cut && !replaced) {
+      // Written under the part that fits, the entry could land on another one, or on a file that
+      // was never its own: it is left out as any path too long is.
+      call.Message(kPlain, "checkdir error:  path too long: %s", shownName.c_str());
+      call.Raise(kMemErr);
+      return Next::Entry;
     }
     switch (MapName(call, name, replaced, path, utf8)) {
       case MapOutcome::Folder: ++call.handled; return Next::Entry;
@@ -456,6 +489,7 @@ void ProcessArchive(Call& call) {
 
   // First pass: select, check and count.
   BufferedReader reader(*input, call.inBlock.get(), kBlockSize);
+  MarkListedNames(call, reader, dir.start, dir.entries);
   reader.Seek(dir.start);
   std::vector<std::uint8_t> selected(dir.entries, 0);
   std::uint32_t readable = 0;
@@ -471,6 +505,7 @@ void ProcessArchive(Call& call) {
     }
     readable = i + 1;
     if (!Select(call, e.name, allClosed)) continue;
+    if (call.toMemory) allClosed = true;  // the caller's memory holds one entry: the first selected
     if (e.utf8 && !IsUtf8(e.diskName)) {
       // It could only be written under a name it does not have.
       call.Message(kPlain, "mapname: conversion of %s failed", e.name.c_str());

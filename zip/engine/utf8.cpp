@@ -36,6 +36,18 @@ bool DecodeOne(std::string_view s, std::size_t& i, std::uint32_t& code) {
   return true;
 }
 
+// Steps over the character at `i` as it is shown (a byte that begins none as U+FFFD) and gives
+// the UTF-16 units it takes.
+std::size_t StepShown(std::string_view s, std::size_t& i) {
+  const std::size_t start = i;
+  std::uint32_t code = 0;
+  if (!DecodeOne(s, i, code)) {
+    i = start + 1;
+    return 1;
+  }
+  return code > 0xFFFF ? 2 : 1;
+}
+
 void AppendUtf16(std::u16string& out, std::uint32_t code) {
   if (code < 0x10000) {
     out += static_cast<char16_t>(code);
@@ -111,12 +123,19 @@ bool IsUtf8(std::string_view text) {
 
 std::size_t Utf16Length(std::string_view utf8) {
   std::size_t units = 0;
-  for (char c : utf8) {
-    const auto u = static_cast<unsigned char>(c);
-    if (!IsContinuation(u)) ++units;
-    if (u >= 0xF0) ++units;  // four bytes make a surrogate pair
-  }
+  for (std::size_t i = 0; i < utf8.size();) units += StepShown(utf8, i);
   return units;
+}
+
+std::string_view Utf16Prefix(std::string_view utf8, std::size_t units) {
+  std::size_t end = 0;
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    used += StepShown(utf8, i);
+    if (used > units) break;
+    end = i;
+  }
+  return utf8.substr(0, end);
 }
 
 std::string_view Utf8Prefix(std::string_view utf8, std::size_t bytes) {

@@ -15,8 +15,11 @@ bool IsUtf8(std::string_view text);
 // As Utf8ToUtf16, but each byte that begins no valid character becomes U+FFFD: for display.
 std::u16string Utf8ToUtf16Lenient(std::string_view utf8);
 
-// The length of a valid UTF-8 text in UTF-16 units, the unit of Windows' path limits.
+// The length of a UTF-8 text in UTF-16 units, the unit of Windows' path limits. A byte that
+// begins no valid character counts one, as it is shown (U+FFFD).
 std::size_t Utf16Length(std::string_view utf8);
+// The longest start of `utf8` of at most `units` UTF-16 units, measured as above.
+std::string_view Utf16Prefix(std::string_view utf8, std::size_t units);
 
 // The longest start of `utf8` of at most `bytes` bytes that ends on a character boundary.
 std::string_view Utf8Prefix(std::string_view utf8, std::size_t bytes);

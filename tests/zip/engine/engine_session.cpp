@@ -159,8 +159,11 @@ std::vector<std::string> ListFiles(const std::filesystem::path& root) {
   std::vector<std::string> out;
   std::error_code ec;
   for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-    out.push_back(std::filesystem::relative(it->path(), root).generic_string());
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    // UTF-8 on every build: the narrow form on Windows is the ANSI code page, which lacks letters.
+    const std::u8string name = std::filesystem::relative(it->path(), root).generic_u8string();
+    out.emplace_back(name.begin(), name.end());
+  }
   std::sort(out.begin(), out.end());
   return out;
 }

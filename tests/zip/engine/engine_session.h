@@ -73,5 +73,5 @@ void WriteFile(const std::filesystem::path& path, std::string_view data);
 std::string Filler(std::size_t size, unsigned seed);
 // The shared test data folder, or empty when it is absent.
 std::filesystem::path TestData();
-// Every file below `root`, as relative generic paths.
+// Every file below `root`, as relative generic paths in UTF-8.
 std::vector<std::string> ListFiles(const std::filesystem::path& root);

@@ -438,6 +438,98 @@ TEST_F(ExtractTest, Utf8NamesKeepTheirLetters) {
   EXPECT_EQ(std::string(memory.memory.begin(), memory.memory.end()), "so cai");
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  while (times-- > 0) out += text;
+  return out;
+}
+
+fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+// Windows measures a path in UTF-16 units, whatever its letters take in UTF-8, so a flagged name
+// is measured so too; and no entry is ever written under a name cut to fit: the cut name is never
+// its own and may be another entry's.
+TEST_F(ExtractTest, LongNamesAreMeasuredAsWindowsDoesAndNeverWrittenCut) {
+  constexpr std::uint16_t kUtf8 = 0x0800;
+  const std::string u = "\xE1\xBB\xAF";  // "ữ", three bytes in UTF-8
+  const std::string folder = Repeat(u, 80);
+
+  // 96 units and 276 bytes each: both land whole, each in its own file.
+  Archive two;
+  two.entries.push_back({.name = folder + "/" + Repeat(u, 10) + "A.txt", .data = "first", .flags = kUtf8});
+  two.entries.push_back({.name = folder + "/" + Repeat(u, 10) + "B.txt", .data = "second", .flags = kUtf8});
+  Session s = Prepare(two);
+  s.overwrite = true;
+  EXPECT_EQ(s.Run(), 2);
+  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{folder, folder + "/" + Repeat(u, 10) + "A.txt",
+                                                      folder + "/" + Repeat(u, 10) + "B.txt"}));
+  EXPECT_EQ(ReadFile(fs::path(out) / Utf8Path(folder) / Utf8Path(Repeat(u, 10) + "A.txt")), "first");
+  EXPECT_EQ(ReadFile(fs::path(out) / Utf8Path(folder) / Utf8Path(Repeat(u, 10) + "B.txt")), "second");
+  EXPECT_FALSE(s.HasMessage("Warning:  filename too long; truncated"));
+
+  // Without folder names only the last part is written: whole, or not at all when the name was
+  // longer than any path (276 units, or 275 bytes in the code page) and so was cut.
+  const struct {
+    std::string name;
+    std::uint16_t flags;
+    std::vector<std::string> written;
+  } cases[] = {
+      {std::string(200, 'a') + "/" + Repeat(u, 30) + "A.txt", kUtf8, {Repeat(u, 30) + "A.txt"}},
+      {std::string(250, 'a') + "/" + Repeat(u, 20) + "A.txt", kUtf8, {}},
+      {std::string(250, 'a') + "/" + std::string(20, 'b') + ".txt", 0, {}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    Archive a;
+    a.entries.push_back({.name = c.name, .data = "x", .flags = c.flags});
+    Session last = Prepare(a, "long" + std::to_string(n) + ".zip");
+    last.baseDir = dir.Sub("last" + std::to_string(n++));
+    fs::create_directory(last.baseDir);
+    last.dirNames = false;
+    EXPECT_EQ(last.Run(), static_cast<int>(c.written.size())) << c.name;
+    EXPECT_EQ(ListFiles(last.baseDir), c.written) << c.name;
+    EXPECT_EQ(last.HasMessageContaining("checkdir error:  path too long: "), c.written.empty()) << c.name;
+  }
+}
+
+// In the listing "?" stands for a letter the code page lacks; in a spec it is a wildcard. A spec
+// that is exactly a listed name selects that entry and no other; one that lists no entry keeps
+// its wildcards. Memory takes one entry, whatever the file spec.
+TEST_F(ExtractTest, ListedNameSelectsOnlyItsEntry) {
+  constexpr std::uint16_t kUtf8 = 0x0800;
+  const std::string so = "S\xE1\xBB\x95 c\xC3\xA1i.txt";  // "Sổ cái.txt", listed "S? cái.txt"
+  const std::string sa = "Sa c\xC3\xA1i.txt";
+  Archive a;
+  a.entries.push_back({.name = so, .data = "so cai", .flags = kUtf8});
+  a.entries.push_back({.name = sa, .data = "sa cai", .flags = kUtf8});
+  const struct {
+    const char* spec;
+    bool toMemory;
+    int count;
+    std::vector<std::string> written;  // or, into memory, the bytes
+  } cases[] = {
+      {"S? c\xE1i.txt", true, 1, {"so cai"}},
+      {"s? C\xE1I.TXT", true, 1, {"so cai"}},
+      {"*.txt", true, 1, {"so cai"}},
+      {"S? c\xE1i.txt", false, 1, {so}},
+      {"Sa c?i.txt", false, 1, {sa}},
+      {"S? c?i.txt", false, 2, {sa, so}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    Session s = Prepare(a);
+    s.specs = {c.spec};
+    s.baseDir = dir.Sub("spec" + std::to_string(n++));
+    fs::create_directory(s.baseDir);
+    s.toMemory = c.toMemory;
+    s.memory.resize(6);
+    EXPECT_EQ(s.Run(), c.count) << c.spec;
+    const std::vector<std::string> got =
+        c.toMemory ? std::vector<std::string>{std::string(s.memory.begin(), s.memory.end())} : ListFiles(s.baseDir);
+    EXPECT_EQ(got, c.written) << c.spec;
+  }
+}
+
 TEST_F(ExtractTest, VerboseAddsItsMessages) {
   Archive a;
   a.entries.push_back({.name = "v.txt", .data = "v"});

@@ -131,6 +131,12 @@ TEST(Utf8Test, OnlyWellFormedSequencesDecode) {
   }
   EXPECT_EQ(zipeng::Utf8Prefix("S\xE1\xBB\x95", 3), "S");
   EXPECT_EQ(zipeng::Utf8Prefix("S\xE1\xBB\x95", 4), "S\xE1\xBB\x95");
+  // Lengths and cuts in UTF-16 units count what is shown: a byte that begins no character is one
+  // U+FFFD, and a character past U+FFFF is two units, never split.
+  EXPECT_EQ(zipeng::Utf16Length("\x80\x80h\xE1"), 4u);
+  for (std::size_t units : {2, 3}) EXPECT_EQ(zipeng::Utf16Prefix("S\xE1\xBB\x95\xF0\x9F\x98\x80", units), "S\xE1\xBB\x95");
+  EXPECT_EQ(zipeng::Utf16Prefix("S\xE1\xBB\x95\xF0\x9F\x98\x80", 4), "S\xE1\xBB\x95\xF0\x9F\x98\x80");
+  EXPECT_EQ(zipeng::Utf16Prefix("\x80\x80h", 2), "\x80\x80");
 }
 
 }  // namespace

@@ -103,6 +103,48 @@ TEST_F(Component, ClearForgetsTheArchive) {
   EXPECT_EQ(arc.SFXOffset(), 0u);
 }
 
+// A copy handed over as the archive goes when the component lets go of it: named another archive,
+// cleared, or destroyed; and at once when a busy component refuses it. An archive only named is
+// never deleted.
+TEST_F(Component, ATemporaryCopyGoesWhenTheComponentLetsGoOfIt) {
+  const std::string archive = Get("C:\\Data\\a.zip");
+  const std::string copies[] = {"C:\\Windows\\Temp\\zip0001zip", "C:\\Windows\\Temp\\zip0002zip",
+                                "C:\\Windows\\Temp\\zip0003zip", "C:\\Windows\\Temp\\zip0004zip"};
+  for (const std::string& copy : copies) Put(copy, archive);
+  auto there = [&](const std::string& path) { return sim.files().FileExists(path); };
+
+  arc.SetZipFileName("C:\\Data\\a.zip");
+  arc.Clear();
+  EXPECT_TRUE(there("C:\\Data\\a.zip"));
+
+  arc.SetTemporaryZipFileName(copies[0]);
+  EXPECT_EQ(arc.ZipFileName(), copies[0]);
+  EXPECT_EQ(arc.Count(), 3);
+  arc.SetZipFileName("C:\\Data\\a.zip");
+  EXPECT_FALSE(there(copies[0]));
+
+  arc.SetTemporaryZipFileName(copies[1]);
+  FakeEngine::script = [&](const UnzipCommand&) {
+    arc.SetTemporaryZipFileName(copies[2]);
+    return 1;
+  };
+  arc.Extract();
+  EXPECT_FALSE(there(copies[2]));
+  EXPECT_EQ(arc.ZipFileName(), copies[1]);
+  EXPECT_TRUE(there(copies[1]));
+  arc.Clear();
+  EXPECT_FALSE(there(copies[1]));
+
+  {
+    TArchiver other;
+    other.SetUi(ui);
+    other.SetTemporaryZipFileName(copies[3]);
+    EXPECT_TRUE(there(copies[3]));
+  }
+  EXPECT_FALSE(there(copies[3]));
+  EXPECT_TRUE(there("C:\\Data\\a.zip"));
+}
+
 TEST_F(Component, IndexOfAndFind) {
   arc.SetZipFileName("C:\\Data\\a.zip");
   EXPECT_EQ(arc.IndexOf("SUB\\B.TXT"), 1);

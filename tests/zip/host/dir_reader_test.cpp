@@ -183,7 +183,7 @@ TEST_F(DirReader, DamagedDirectoriesEmptyTheName) {
   EXPECT_EQ(arc.ErrCode(), 10201);
 }
 
-TEST_F(DirReader, StoredNamesUpTo259Bytes) {
+TEST_F(DirReader, NamesUpTo259Characters) {
   ZipBuilder ok;
   ok.Add(std::string(255, 'n') + ".txt", "x");
   Name(ok.Build());
@@ -196,6 +196,34 @@ TEST_F(DirReader, StoredNamesUpTo259Bytes) {
   EXPECT_EQ(arc.Count(), 0);
   EXPECT_EQ(arc.ErrCode(), 11017);
   EXPECT_EQ(arc.ZipFileName(), "");
+
+  // A name flagged as UTF-8 is measured as Windows measures paths, in UTF-16 units: 259 of "ữ"
+  // (777 bytes) are taken, 260 are not, and a character past U+FFFF counts two.
+  auto repeat = [](const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+  };
+  const std::string u = "\xE1\xBB\xAF";
+  const struct {
+    std::string name;
+    bool taken;
+  } flagged[] = {
+      {repeat(u, 255) + ".txt", true},
+      {repeat(u, 256) + ".txt", false},
+      {repeat("\xF0\x9F\x98\x80", 128) + ".txt", false},
+  };
+  for (const auto& f : flagged) {
+    ZipBuilder z;
+    z.Add(f.name, "x");
+    z.entries[0].flags = 0x0800;
+    Name(z.Build());
+    ASSERT_EQ(arc.Count(), f.taken ? 1 : 0) << f.name.size();
+    EXPECT_EQ(arc.ErrCode(), f.taken ? 0 : 11017) << f.name.size();
+    if (f.taken) {
+      EXPECT_EQ(arc.DirEntry(0).FileName, std::string(255, '?') + ".txt");
+    }
+  }
 }
 
 TEST_F(DirReader, CancelFromAHandlerStopsTheReadQuietly) {

@@ -70,20 +70,60 @@ TEST_F(EngineRun, OneEntryIntoMemory) {
 }
 
 // A name flagged as UTF-8 is listed in the system code page ("?" for the letters it lacks), and
-// that listed name brings the entry into memory.
+// that listed name brings that entry, and no other its "?" would match, into memory or a folder.
 TEST_F(EngineRun, Utf8NameIntoMemory) {
   ZipBuilder z;
   z.Add("B\xC3\xA1o c\xC3\xA1o/S\xE1\xBB\x95 c\xC3\xA1i th\xC3\xA1ng 5.txt", "so cai th\xC3\xA1ng 5").Add("a.txt", "a");
-  z.entries[0].flags = 0x0800;
+  z.Add("S\xE1\xBB\x95 c\xC3\xA1i.txt", "so cai").Add("Sa c\xC3\xA1i.txt", "sa cai");
+  for (int i : {0, 2, 3}) z.entries[size_t(i)].flags = 0x0800;
   Put("C:\\Data\\vn.zip", z.Build());
   arc.SetZipFileName("C:\\Data\\vn.zip");
-  ASSERT_EQ(arc.Count(), 2);
+  ASSERT_EQ(arc.Count(), 4);
   const std::string listed = "B\xE1o c\xE1o\\S? c\xE1i th\xE1ng 5.txt";
   EXPECT_EQ(arc.DirEntry(0).FileName, listed);
   EXPECT_EQ(arc.IndexOf("b\xE1o c\xE1o\\*"), 0);
   TArcStream* s = arc.ExtractFileToStream(listed);
   ASSERT_NE(s, nullptr) << arc.ErrMessage() << log.Joined();
   EXPECT_EQ(s->AsString(), "so cai th\xC3\xA1ng 5");
+
+  ASSERT_EQ(arc.DirEntry(2).FileName, "S? c\xE1i.txt");
+  s = arc.ExtractFileToStream("S? c\xE1i.txt");
+  ASSERT_NE(s, nullptr) << arc.ErrMessage() << log.Joined();
+  EXPECT_EQ(s->AsString(), "so cai");
+  EXPECT_EQ(arc.SuccessCnt(), 1);
+  arc.FSpecArgs = {"S? c\xE1i.txt"};
+  arc.ExtrBaseDir = "C:\\Quenlar";
+  arc.ExtrOptions = {ExtrOptsEnum::ExtrForceDirs};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(arc.SuccessCnt(), 1);
+  EXPECT_EQ(Get("C:\\Quenlar\\S\xE1\xBB\x95 c\xC3\xA1i.txt"), "so cai");
+  EXPECT_EQ(Get("C:\\Quenlar\\Sa c\xC3\xA1i.txt"), "<missing>");
+}
+
+// Two flagged names of 96 letters in 276 bytes: Windows takes them whole, and so do the
+// component's listing and the extraction.
+TEST_F(EngineRun, LongUtf8NamesIntoAFolder) {
+  auto repeat = [](const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+  };
+  const std::string folder = repeat("\xE1\xBB\xAF", 60);  // "ữ"
+  const std::string first = folder + "/" + repeat("\xE1\xBB\x87", 30) + "A.txt";  // "ệ"
+  const std::string second = folder + "/" + repeat("\xE1\xBB\x87", 30) + "B.txt";
+  ZipBuilder z;
+  z.Add(first, "first").Add(second, "second");
+  for (auto& e : z.entries) e.flags = 0x0800;
+  Put("C:\\Data\\long.zip", z.Build());
+  arc.SetZipFileName("C:\\Data\\long.zip");
+  ASSERT_EQ(arc.Count(), 2) << arc.ErrMessage();
+  EXPECT_EQ(arc.DirEntry(1).FileName, std::string(60, '?') + "\\" + std::string(30, '?') + "B.txt");
+  arc.ExtrBaseDir = "C:\\Quenlar";
+  arc.ExtrOptions = {ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite, ExtrOptsEnum::ExtrForceDirs};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage() << log.Joined();
+  EXPECT_EQ(arc.SuccessCnt(), 2);
+  EXPECT_EQ(Get("C:\\Quenlar\\" + first), "first");
+  EXPECT_EQ(Get("C:\\Quenlar\\" + second), "second");
 }
 
 TEST_F(EngineRun, EncryptedVectorWithPasswordHandlers) {

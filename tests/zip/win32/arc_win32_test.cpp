@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
 
+#include "tests/time_scale.h"
 #include "tests/zip/zip_builder.h"
 #include "zip/archiver.h"
 #include "zip/arc_worker.h"
@@ -55,7 +57,7 @@ class BoxDriver {
  private:
   void Run(const std::function<void(HWND, std::map<std::string, Control>&)>& act) {
     // Bounded by attempts, not by a clock: a box that never comes fails the test below.
-    for (int attempt = 0; attempt < 400 && !found; ++attempt) {
+    for (int attempt = 0; attempt < qlr_test::ScaledAttempts(400) && !found; ++attempt) {
       HWND box = FindBox();
       if (!box) {
         Sleep(50);
@@ -95,6 +97,12 @@ class Win32Component : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "qlrzip_test_" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder_.c_str(), nullptr);
+  }
+  ~Win32Component() override {
+    // An extraction leaves its folder the current one, which Windows will not remove.
+    std::error_code ec;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(ec), ec);
+    std::filesystem::remove_all(folder_, ec);
   }
   std::string folder_;
   TArchiver arc;
@@ -186,6 +194,47 @@ TEST_F(Win32Component, EngineFoundBesideTheProgramAndUnloadedAfterEachExtraction
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->AsString(), "read me");
   EXPECT_EQ(arc.FullVersionString(), "Archiver 1.79.08.01 , DLL [1.79.08.01]");
+}
+
+// Flagged names under their own letters: two of 96 letters in 276 bytes are listed and written
+// whole, and a listed name, "?" standing for a letter the code page lacks, brings its entry alone
+// into memory.
+TEST_F(Win32Component, Utf8NamesWholeAndListedNamesExact) {
+  auto repeat = [](const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+  };
+  auto path = [](const std::string& utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); };
+  const std::string folder = repeat("\xE1\xBB\xAF", 60);  // "ữ"
+  const std::string first = repeat("\xE1\xBB\x87", 30) + "A.txt";  // "ệ"
+  const std::string second = repeat("\xE1\xBB\x87", 30) + "B.txt";
+  ZipBuilder z;
+  z.Add(folder + "/" + first, "first").Add(folder + "/" + second, "second");
+  z.Add("S\xE1\xBB\x95 c\xC3\xA1i.txt", "so cai").Add("Sa c\xC3\xA1i.txt", "sa cai");
+  for (auto& e : z.entries) e.flags = 0x0800;
+  const std::string archive = folder_ + "\\vn.zip";
+  {
+    std::ofstream out(archive, std::ios::binary);
+    out << z.Build();
+  }
+  arc.Unattended = true;
+  arc.SetZipFileName(archive);
+  ASSERT_EQ(arc.Count(), 4) << arc.ErrMessage();
+  arc.ExtrBaseDir = folder_ + "\\vn";
+  arc.ExtrOptions = {ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite, ExtrOptsEnum::ExtrForceDirs};
+  EXPECT_EQ(arc.Extract(), 0) << arc.ErrMessage();
+  EXPECT_EQ(arc.SuccessCnt(), 4);
+  for (const auto& [name, content] : {std::pair{first, "first"}, std::pair{second, "second"}}) {
+    std::ifstream in(std::filesystem::path(folder_) / "vn" / path(folder) / path(name), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), content);
+  }
+
+  ASSERT_EQ(arc.DirEntry(2).FileName, "S? c\xE1i.txt");
+  TArcStream* s = arc.ExtractFileToStream("S? c\xE1i.txt");
+  ASSERT_NE(s, nullptr) << arc.ErrMessage();
+  EXPECT_EQ(s->AsString(), "so cai");
+  EXPECT_EQ(arc.SuccessCnt(), 1);
 }
 
 TEST_F(Win32Component, EntryTooLargeForMemoryIsReportedNotThrown) {
