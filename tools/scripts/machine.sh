@@ -26,26 +26,19 @@ runs_32bit_code() {
 }
 
 # Where the i686 product's Windows tests run: natively under wine32 where the machine runs 32-bit
-# code, else in the emulated guest (tools/vm32). QLR_I686_IN_GUEST=1 takes the guest anyway (to
-# try the guest's way on a machine that needs none).
+# code, else in the emulated guest (tools/vm32). QLR_I686_IN_GUEST takes the guest anyway, to try
+# the guest's way on a machine that needs none: 1 with KVM where it runs the guest, tcg under full
+# emulation, as on our machines without KVM.
 i686_tests_in_guest() {
-  [ "${QLR_I686_IN_GUEST:-0}" = 1 ] || ! runs_32bit_code
+  case "${QLR_I686_IN_GUEST:-0}" in
+    1 | tcg) return 0 ;;
+    0) ! runs_32bit_code ;;
+    *) echo "QLR_I686_IN_GUEST is 1, tcg or 0, not '$QLR_I686_IN_GUEST'" >&2; return 2 ;;
+  esac
 }
 
 # The Windows build whose programs this machine starts: the product (i686) where 32-bit code
 # runs, else the same code built for x86_64.
 windows_test_preset() {
   if runs_32bit_code; then echo windows; else echo windows64; fi
-}
-
-# Where the i686 product's Windows tests run: natively where this machine runs 32-bit code, else in
-# the emulated 64-bit guest of tools/vm32, whose kernel runs it. QLR_I686_IN_GUEST forces the guest
-# on any machine (1: with KVM when /dev/kvm is usable; tcg: full emulation, as on our machines
-# without KVM), so the guest stage can be run and timed where 32-bit code runs too.
-i686_tests_in_guest() {
-  case "${QLR_I686_IN_GUEST:-}" in
-    1 | tcg) return 0 ;;
-    '' | 0) ! runs_32bit_code ;;
-    *) echo "QLR_I686_IN_GUEST is 1, tcg or 0, not '$QLR_I686_IN_GUEST'" >&2; return 2 ;;
-  esac
 }

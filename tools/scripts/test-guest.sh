@@ -6,16 +6,18 @@
 # (wineprefix, wineprefix-e2e) and the 64-bit one where the i686 setup runs under WOW64
 # (wineprefix-e2e64). The tests' time limits are multiplied by QLR_TIME_SCALE: 10 under full
 # emulation, 2 under KVM, unless set. KVM is used where it runs the guest.
-#   usage: test-guest.sh            the tests labelled guest
-#          test-guest.sh --full     the whole i686 suite (all but the reproducible-release checks,
-#                                   which need no Wine and run on this machine)
-#          test-guest.sh CTEST ARGS...   e.g. -R zip_tests
+#   usage: test-guest.sh [BUILD_DIR]                the tests labelled guest
+#          test-guest.sh [BUILD_DIR] --full         the whole i686 suite (all but the
+#                                   reproducible-release checks, which need no Wine and run here)
+#          test-guest.sh [BUILD_DIR] CTEST ARGS...  e.g. -R zip_tests
+#   BUILD_DIR: the i686 build (default build/windows)
 # Prints ctest's output with its closing summary line and exits with ctest's code: a guest that
 # gives no code, or a selection that finds no test, fails. QLR_I686_IN_GUEST=tcg forces full
 # emulation where KVM is usable (see tools/scripts/machine.sh).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$top/build/windows
+if [ -d "${1:-}" ]; then build=$(cd "$1" && pwd); shift; fi
 . "$top/tools/scripts/machine.sh"
 . "$top/tools/vm32/cache.sh"
 
