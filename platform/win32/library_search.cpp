@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/error.h"
+#include "platform/win32/system_error_text.h"
 #include "platform/win32/system_text.h"
 
 namespace platform::win32 {

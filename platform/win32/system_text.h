@@ -1,6 +1,4 @@
 #pragma once
-#include <windows.h>
-
 #include <string>
 
 #include "platform/error.h"
@@ -24,16 +22,6 @@ std::string ReadSystemText(Fill fill, const char* what) {
     buffer.assign(n + 1, '\0');  // n is the size needed, its NUL included
   }
   throw Error(std::string("Cannot read the ") + what);
-}
-
-// The system's text for an error code, without its line end.
-inline std::string SystemErrorText(DWORD code) {
-  char buffer[512] = {};
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                                 sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
 }
 
 }  // namespace platform::win32

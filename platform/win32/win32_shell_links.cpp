@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/win32/com_ptr.h"
-#include "platform/win32/system_text.h"
+#include "platform/win32/system_error_text.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
