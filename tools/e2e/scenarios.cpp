@@ -48,7 +48,7 @@ int Position(SetupWindow& w) {
   HWND bar = w.Find("ProgressBar1");
   DWORD_PTR position = 0;
   const auto limit = static_cast<UINT>(qlr_test::Scaled(500ms).count());
-  if (!bar || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, limit, &position)) return -1;
+  if (!bar || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, limit, &position)) return -1;
   return static_cast<int>(position);
 }
 

@@ -15,7 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // A busy setup (the install run holds its thread) answers no message; a short time-out keeps the
-// driver responsive and the caller's wait loop tries again.
+// driver responsive and the caller's wait loop tries again. Not SMTO_ABORTIFHUNG: it gives up at
+// once on a thread that has read no message for 5 seconds, as the setup's has not after a long
+// step on a slow machine, although it answers a moment later.
 UINT MessageTimeoutMs() { return static_cast<UINT>(qlr_test::Scaled(500ms).count()); }
 
 // The text control of a standard message box has this identifier (Windows and Wine alike).
@@ -85,7 +87,7 @@ HWND FindProcessWindow(DWORD process_id, bool message_box) {
 std::wstring WindowText(HWND window) {
   wchar_t buffer[4096] = {};
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
                            MessageTimeoutMs(), &copied))
     return kNoAnswer;
   return std::wstring(buffer, copied);
@@ -117,9 +119,8 @@ SetupWindow::SetupWindow(const std::wstring& program, std::string shots, const s
       },
       60s);
   if (!ready) throw std::runtime_error("the setup's window did not appear on page 0");
-  // The first look waits for the window to answer. A message with SMTO_ABORTIFHUNG gives up at once
-  // on a thread that has read no message for 5 seconds, as a new process's thread on a slow machine
-  // may not have (still loading its pictures); a plain time-out waits for it.
+  // The first look waits for the window to answer, however long a new process's thread takes on a
+  // slow machine (still loading its pictures).
   DWORD_PTR ignored = 0;
   if (!SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(qlr_test::Scaled(30s).count()),
                            &ignored))
@@ -226,7 +227,7 @@ bool SetupWindow::Checked(std::string_view name) const {
   HWND control = Find(name);
   DWORD_PTR state = 0;
   if (!control ||
-      !SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs(), &state))
+      !SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_NORMAL, MessageTimeoutMs(), &state))
     return false;
   return state == BST_CHECKED;
 }
@@ -242,7 +243,7 @@ bool SetupWindow::Type(std::string_view name, const std::wstring& text) {
   HWND control = Find(name);
   if (!control || !IsWindowEnabled(control)) return false;
   DWORD_PTR result = 0;
-  return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+  return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
                              MessageTimeoutMs(), &result) != 0;
 }
 
